@@ -1,0 +1,1 @@
+#include "mrv/prompts.h"
