@@ -1,1 +1,98 @@
-int main() { return 0; }
+// vop-host: the MDI main window that loads the module, and the --script driver.
+#include "host/host_options.h"
+#include "host/http_settings.h"
+#include "host/main_window.h"
+#include "host/module_host.h"
+#include "host/script_parser.h"
+#include "host/script_runner.h"
+#include "mrv/application.h"
+#include "mrv/prompts.h"
+#include "mrv/quelbar.h"
+#include "mrv/scripted_prompts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <iostream>
+#include <memory>
+
+namespace {
+
+std::string defaultModulePath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Pkg_Vop31600.so")).toStdString();
+}
+
+std::string readScript(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path + ": " + file.errorString().toStdString());
+    return file.readAll().toStdString();
+}
+
+// Script mode: the prompts are answered from the script, and the commands run once the event loop
+// is alive.
+int runScript(QApplication& app, Host::MainWindow& window, Host::ModuleHost& modules, const std::string& path)
+{
+    std::vector<Host::ScriptCommand> commands;
+    try {
+        commands = Host::parseScript(readScript(path));
+    } catch (const std::exception& e) {
+        std::cerr << "vop-host: script " << path << ": " << e.what() << std::endl;
+        return 1;
+    }
+    auto owned = std::make_unique<Mrv::ScriptedPrompts>();
+    Mrv::ScriptedPrompts& prompts = *owned;
+    Mrv::installPrompts(std::move(owned));
+    Host::ScriptRunner runner(window.mdiArea(), modules, prompts);
+    int result = 1;
+    QTimer::singleShot(0, &app, [&] {
+        result = runner.run(commands);
+        if (result != 0)
+            std::cerr << "vop-host: script " << path << ": " << runner.error() << std::endl;
+        QCoreApplication::exit(result);
+    });
+    QApplication::exec();
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    Host::HostOptions options;
+    try {
+        options = Host::parseHostOptions(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "vop-host: " << e.what() << "\n" << Host::hostUsage;
+        return 2;
+    }
+    if (options.help) {
+        std::cout << Host::hostUsage;
+        return 0;
+    }
+    if (options.serverHost) {
+        Quelbar::SetWebServer(*options.serverHost, options.serverPort);
+        Host::loadHostHttpSettings(std::cerr);
+    }
+
+    int result = 0;
+    {
+        Host::ModuleHost modules(options.modulePath.empty() ? defaultModulePath() : options.modulePath);
+        {
+            Host::MainWindow window(modules);
+            Mrv::Application::instance().setMdiArea(window.mdiArea());
+            window.show();
+            result = options.scriptFile ? runScript(app, window, modules, *options.scriptFile) : QApplication::exec();
+            // The screens go with the window, before their module's Finalize runs.
+            Mrv::Application::instance().setMdiArea(nullptr);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    Mrv::installPrompts(nullptr);
+    return result;
+}

@@ -34,9 +34,9 @@ struct PackageDescriptor {
     std::uint32_t magic;                 // packageMagic
     std::uint32_t flags;                 // PackageFlags
     std::int32_t requiresCount;
-    const char* const* requires;         // in load order
+    const char* const* requiresNames;    // in load order
     std::int32_t containsCount;
-    const char* const* contains;         // in unit order
+    const char* const* containsNames;    // in unit order
     PackageVersionInfo version;
 };
 

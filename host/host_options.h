@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace Host {
+
+struct HostOptions {
+    std::optional<std::string> serverHost;
+    int serverPort = 0;
+    std::optional<std::string> scriptFile;
+    std::string modulePath;   // empty: Pkg_Vop31600.so beside the executable
+    bool help = false;
+};
+
+inline constexpr const char* hostUsage = "usage: vop-host [--server HOST:PORT] [--script FILE] [--module PATH]\n";
+
+// Throws std::invalid_argument with a message fit for the user.
+HostOptions parseHostOptions(int argc, const char* const* argv);
+
+} // namespace Host

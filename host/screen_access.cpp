@@ -1,0 +1,46 @@
+#include "host/screen_access.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMetaObject>
+#include <QTableView>
+
+#include <stdexcept>
+
+namespace Host {
+
+QWidget* findScreen(QMdiArea* area)
+{
+    return area ? area->findChild<QWidget*>(screenObjectName) : nullptr;
+}
+
+QMdiSubWindow* subWindowOf(QWidget* screen)
+{
+    for (QWidget* w = screen; w; w = w->parentWidget())
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(w))
+            return sub;
+    return nullptr;
+}
+
+QTableView* findGrid(QWidget* screen)
+{
+    return screen ? screen->findChild<QTableView*>(gridObjectName) : nullptr;
+}
+
+QVariantMap screenState(QWidget* screen)
+{
+    QVariantMap state;
+    if (!QMetaObject::invokeMethod(screen, "scriptState", Qt::DirectConnection, Q_RETURN_ARG(QVariantMap, state)))
+        throw std::runtime_error("the screen has no scriptState()");
+    return state;
+}
+
+bool transferRunning(QWidget* screen)
+{
+    bool running = false;
+    if (!QMetaObject::invokeMethod(screen, "transferRunning", Qt::DirectConnection, Q_RETURN_ARG(bool, running)))
+        throw std::runtime_error("the screen has no transferRunning()");
+    return running;
+}
+
+} // namespace Host

@@ -1,0 +1,152 @@
+#include "mrv/net_connection.h"
+
+#include "mrv/data_packet.h"
+
+#include <Poco/Exception.h>
+#include <Poco/JSON/Array.h>
+#include <Poco/JSON/Object.h>
+#include <Poco/JSON/Parser.h>
+#include <Poco/Net/HTTPClientSession.h>
+#include <Poco/Net/HTTPRequest.h>
+#include <Poco/Net/HTTPResponse.h>
+#include <Poco/Net/NetException.h>
+#include <Poco/StreamCopier.h>
+#include <Poco/URI.h>
+
+#include <sstream>
+#include <stdexcept>
+
+namespace Mrv {
+namespace {
+
+std::string pathSegment(const std::string& text)
+{
+    std::string encoded;
+    Poco::URI::encode(text, "/?#%&=+ ", encoded);
+    return encoded;
+}
+
+Poco::Timespan span(std::chrono::milliseconds value)
+{
+    return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(value.count()) * 1000);
+}
+
+// The JSON body of a reply, or null when it is not JSON.
+Poco::JSON::Object::Ptr jsonObject(const std::string& body)
+{
+    try {
+        Poco::JSON::Parser parser;
+        const auto parsed = parser.parse(body);
+        if (parsed.type() == typeid(Poco::JSON::Object::Ptr))
+            return parsed.extract<Poco::JSON::Object::Ptr>();
+    } catch (const Poco::Exception&) {
+    }
+    return {};
+}
+
+std::string errorText(int status, const std::string& body)
+{
+    const auto object = jsonObject(body);
+    if (object && object->has("error"))
+        return object->getValue<std::string>("error");
+    const auto reason = Poco::Net::HTTPResponse::getReasonForStatus(static_cast<Poco::Net::HTTPResponse::HTTPStatus>(status));
+    return "The application server answered " + std::to_string(status) + " " + reason + (body.empty() ? "" : ": " + body);
+}
+
+} // namespace
+
+TNetConnection::TNetConnection(QObject* owner) : QObject(owner) {}
+
+TNetConnection::~TNetConnection() = default;
+
+std::string TNetConnection::where() const
+{
+    return "'" + ServerName + "' at " + Host + ":" + std::to_string(Port);
+}
+
+void TNetConnection::SetConnected(bool value)
+{
+    if (!value) {
+        session_.reset();
+        connected_ = false;
+        return;
+    }
+    if (connected_)
+        return;
+    if (OnBeforeConnect)
+        OnBeforeConnect(*this);
+    try {
+        session_ = std::make_unique<Poco::Net::HTTPClientSession>(Host, static_cast<Poco::UInt16>(Port));
+        session_->setKeepAlive(true);
+        session_->setTimeout(span(ConnectTimeout), span(ReplyTimeout), span(ReplyTimeout));
+        const Reply reply = send(Poco::Net::HTTPRequest::HTTP_GET, "/servers/" + pathSegment(ServerName), {});
+        if (reply.status != Poco::Net::HTTPResponse::HTTP_OK)
+            throw std::runtime_error(errorText(reply.status, reply.body));
+        connected_ = true;
+        lastError_.clear();
+    } catch (const std::exception& e) {
+        session_.reset();
+        const auto* poco = dynamic_cast<const Poco::Exception*>(&e);
+        lastError_ = "Cannot connect to the application server object " + where() + ": " + (poco ? poco->displayText() : e.what());
+        if (ThrowException)
+            throw std::runtime_error(lastError_);
+    }
+}
+
+Poco::Dynamic::Var TNetConnection::AppServer(const std::string& method, const std::vector<std::string>& args)
+{
+    if (!connected_)
+        throw std::runtime_error(lastError_.empty() ? "The link to the application server object " + where() + " is not connected" : lastError_);
+    Poco::JSON::Array argList;
+    for (const auto& arg : args)
+        argList.add(arg);
+    Poco::JSON::Object body;
+    body.set("args", argList);
+    std::ostringstream text;
+    body.stringify(text);
+
+    Reply reply;
+    try {
+        reply = send(Poco::Net::HTTPRequest::HTTP_POST, "/servers/" + pathSegment(ServerName) + "/" + pathSegment(method), text.str());
+    } catch (const Poco::Exception& e) {
+        throw std::runtime_error("The call " + ServerName + "." + method + " failed: " + e.displayText());
+    }
+    if (reply.status >= 400)
+        throw std::runtime_error(errorText(reply.status, reply.body));
+    const auto object = jsonObject(reply.body);
+    if (!object || !object->has("result"))
+        throw std::runtime_error("The application server's reply to " + ServerName + "." + method + " is malformed");
+    return variantFromJson(object->get("result"));
+}
+
+TNetConnection::Reply TNetConnection::send(const std::string& verb, const std::string& path, const std::string& body)
+{
+    try {
+        return exchange(verb, path, body);
+    } catch (const Poco::Net::NoMessageException&) {
+    } catch (const Poco::Net::ConnectionResetException&) {
+    } catch (const Poco::Net::ConnectionAbortedException&) {
+    }
+    // The server closed an idle keep-alive connection (or restarted): one fresh attempt.
+    session_->reset();
+    return exchange(verb, path, body);
+}
+
+TNetConnection::Reply TNetConnection::exchange(const std::string& verb, const std::string& path, const std::string& body)
+{
+    Poco::Net::HTTPRequest request(verb, path, Poco::Net::HTTPMessage::HTTP_1_1);
+    request.setKeepAlive(true);
+    if (verb == Poco::Net::HTTPRequest::HTTP_POST) {
+        request.setContentType("application/json; charset=utf-8");
+        request.setContentLength(static_cast<std::streamsize>(body.size()));
+    }
+    session_->sendRequest(request) << body;
+    Poco::Net::HTTPResponse response;
+    std::istream& in = session_->receiveResponse(response);
+    Reply reply;
+    reply.status = response.getStatus();
+    Poco::StreamCopier::copyToString(in, reply.body);
+    return reply;
+}
+
+} // namespace Mrv

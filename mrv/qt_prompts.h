@@ -1,0 +1,27 @@
+#pragma once
+
+#include "mrv/prompts.h"
+#include "mrv_export.h"
+
+#include <QString>
+
+namespace Mrv {
+
+// The prompts a user answers: Qt's own (non-native) message boxes, file dialogs and input box,
+// parented to the active window.
+class MRV_API QtPrompts : public Prompts {
+public:
+    ModalResult ask(const std::string& caption, const std::string& text, DialogType type) override;
+    void error(const std::string& caption, const std::string& text) override;
+    void inform(const std::string& caption, const std::string& text) override;
+    std::optional<std::string> saveFile(const FileDialogOptions& options) override;
+    std::optional<std::vector<std::string>> openFiles(const FileDialogOptions& options) override;
+    std::optional<std::string> inputText(const std::string& caption, const std::string& prompt,
+                                         const std::string& defaultText) override;
+};
+
+// "Description|pattern[;pattern]|..." as the forms write filters, in Qt's "Description (pattern ...)"
+// form joined by ";;".
+MRV_API QString qtFileFilter(const std::string& filter);
+
+} // namespace Mrv

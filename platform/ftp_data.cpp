@@ -1,0 +1,168 @@
+#include "platform/ftp_data.h"
+
+#include "platform/ftp_errors.h"
+
+#include <Poco/Exception.h>
+#include <Poco/Net/NetException.h>
+
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace Platform {
+
+namespace {
+
+[[noreturn]] void dataTimeout()
+{
+    throw FtpTimeout("Tempo esgotado na conexão de dados com o servidor FTP.");
+}
+
+[[noreturn]] void dataBroken(const std::string& why)
+{
+    throw FtpError("A conexão de dados com o servidor FTP foi interrompida (" + why + ").");
+}
+
+} // namespace
+
+Poco::Net::SocketAddress FtpDataChannel::listen(const Poco::Net::IPAddress& host)
+{
+    close();
+    killed_ = false;
+    try {
+        Poco::Net::ServerSocket listener(Poco::Net::SocketAddress(host, 0), 1);
+        std::lock_guard lock(mutex_);
+        listener_ = std::move(listener);
+        return listener_->address();
+    } catch (const Poco::Exception& e) {
+        throw FtpError("Não foi possível abrir a porta de dados local: " + e.displayText() + ".");
+    }
+}
+
+void FtpDataChannel::accept(std::chrono::milliseconds timeout)
+{
+    try {
+        if (!listener_ || killed_)
+            dataBroken("cancelada");
+        if (!listener_->poll(Poco::Timespan(timeout.count() * 1000), Poco::Net::Socket::SELECT_READ))
+            throw FtpTimeout("Tempo esgotado aguardando a conexão de dados do servidor FTP.");
+        if (killed_)
+            dataBroken("cancelada");
+        Poco::Net::StreamSocket accepted = listener_->acceptConnection();
+        std::lock_guard lock(mutex_);
+        socket_ = std::move(accepted);
+        listener_->close();
+        listener_.reset();
+    } catch (const FtpError&) {
+        throw;
+    } catch (const Poco::Exception& e) {
+        dataBroken(e.displayText());
+    }
+}
+
+void FtpDataChannel::connect(const Poco::Net::SocketAddress& address, std::chrono::milliseconds timeout)
+{
+    close();
+    killed_ = false;
+    try {
+        Poco::Net::StreamSocket s(address.family());
+        s.connect(address, Poco::Timespan(timeout.count() * 1000));
+        std::lock_guard lock(mutex_);
+        socket_ = std::move(s);
+    } catch (const Poco::TimeoutException&) {
+        throw FtpTimeout("Tempo esgotado ao abrir a conexão de dados com " + address.toString() + ".");
+    } catch (const Poco::Exception& e) {
+        throw FtpError("Não foi possível abrir a conexão de dados com " + address.toString() + ": "
+                       + e.displayText() + ".");
+    }
+}
+
+void FtpDataChannel::setTimeout(std::chrono::milliseconds timeout)
+{
+    timeout_ = timeout;
+    if (socket_) {
+        socket_->setReceiveTimeout(Poco::Timespan(timeout.count() * 1000));
+        socket_->setSendTimeout(Poco::Timespan(timeout.count() * 1000));
+    }
+}
+
+std::size_t FtpDataChannel::receiveBlock(char* buffer, std::size_t size)
+{
+    if (!socket_)
+        dataBroken("não aberta");
+    const int fd = socket_->impl()->sockfd();
+    std::size_t filled = 0;
+    while (filled < size) {
+        ssize_t n = ::recv(fd, buffer + filled, size - filled, 0);
+        if (n > 0) {
+            filled += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        if (killed_)
+            break;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            dataTimeout();
+        dataBroken(std::strerror(errno));
+    }
+    return filled;
+}
+
+void FtpDataChannel::sendAll(const char* data, std::size_t size)
+{
+    if (!socket_)
+        dataBroken("não aberta");
+    const int fd = socket_->impl()->sockfd();
+    std::size_t sent = 0;
+    while (sent < size) {
+        ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+        if (n >= 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (killed_)
+            dataBroken("cancelada");
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            dataTimeout();
+        dataBroken(std::strerror(errno));
+    }
+}
+
+void FtpDataChannel::finishSending()
+{
+    if (socket_)
+        ::shutdown(socket_->impl()->sockfd(), SHUT_WR);
+    close();
+}
+
+void FtpDataChannel::kill() noexcept
+{
+    killed_ = true;
+    std::lock_guard lock(mutex_);
+    if (socket_)
+        ::shutdown(socket_->impl()->sockfd(), SHUT_RDWR);
+    if (listener_)
+        ::shutdown(listener_->impl()->sockfd(), SHUT_RDWR);
+}
+
+void FtpDataChannel::close() noexcept
+{
+    std::lock_guard lock(mutex_);
+    try {
+        if (socket_)
+            socket_->close();
+        if (listener_)
+            listener_->close();
+    } catch (...) {
+    }
+    socket_.reset();
+    listener_.reset();
+}
+
+} // namespace Platform

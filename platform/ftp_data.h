@@ -1,0 +1,48 @@
+#pragma once
+
+#include <Poco/Net/IPAddress.h>
+#include <Poco/Net/ServerSocket.h>
+#include <Poco/Net/SocketAddress.h>
+#include <Poco/Net/StreamSocket.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace Platform {
+
+// The data connection of one transfer, active (we listen, the server connects) or passive
+// (we connect). Reads and writes wait at most the given time-out each. kill() may come from
+// another thread: it shuts the sockets down so that a blocked read returns at once.
+class FtpDataChannel {
+public:
+    // Active mode: listen on an ephemeral port of host; returns the address to announce.
+    Poco::Net::SocketAddress listen(const Poco::Net::IPAddress& host);
+    // Active mode, after the server's 1xx reply: take the server's connection.
+    void accept(std::chrono::milliseconds timeout);
+    // Passive mode.
+    void connect(const Poco::Net::SocketAddress& address, std::chrono::milliseconds timeout);
+
+    void setTimeout(std::chrono::milliseconds timeout);
+    // Reads until size bytes arrived or the data ends; returns the count (< size only at the end).
+    std::size_t receiveBlock(char* buffer, std::size_t size);
+    void sendAll(const char* data, std::size_t size);
+    // Ends an upload cleanly: the server sees the end of the file.
+    void finishSending();
+
+    void kill() noexcept;
+    bool killed() const { return killed_; }
+    void close() noexcept;
+
+private:
+    std::mutex mutex_;
+    std::optional<Poco::Net::ServerSocket> listener_;
+    std::optional<Poco::Net::StreamSocket> socket_;
+    std::atomic<bool> killed_{false};
+    std::chrono::milliseconds timeout_{60000};
+};
+
+} // namespace Platform

@@ -1,0 +1,379 @@
+#include "platform/id_ftp.h"
+
+#include "platform/ftp_client_impl.h"
+#include "platform/ftp_command.h"
+#include "platform/text_codec.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <istream>
+#include <ostream>
+
+namespace Platform {
+
+namespace {
+
+bool isOneOf(int code, std::initializer_list<int> ok)
+{
+    if (ok.size() == 0)
+        return true;
+    for (int c : ok)
+        if (c == code)
+            return true;
+    return false;
+}
+
+// Closes a file descriptor when the transfer leaves, however it leaves.
+struct FileHandle {
+    int fd = -1;
+    ~FileHandle()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+std::string systemError(const std::string& what, const std::string& path)
+{
+    return what + " \"" + path + "\": " + std::strerror(errno) + ".";
+}
+
+} // namespace
+
+// ---- Impl: commands ---------------------------------------------------------------------------
+
+void TIdFTP::Impl::status(TIdStatus s, const std::string& text)
+{
+    if (self.OnStatus)
+        self.OnStatus(s, text);
+}
+
+void TIdFTP::Impl::noticeClosed() noexcept
+{
+    if (announced && !control.isOpen()) {
+        announced = false;
+        try {
+            status(TIdStatus::hsDisconnected, "Desconectado.");
+        } catch (...) {
+        }
+    }
+}
+
+void TIdFTP::Impl::requireConnected()
+{
+    if (!control.isOpen())
+        throw FtpConnectionLost("Sem conexão com o servidor FTP.");
+}
+
+FtpReply TIdFTP::Impl::readReply()
+{
+    try {
+        FtpReply reply = control.readReply(self.ReadTimeout);
+        lastReply = reply.text;
+        return reply;
+    } catch (...) {
+        noticeClosed();
+        throw;
+    }
+}
+
+FtpReply TIdFTP::Impl::command(const std::string& verb, const std::string& argument, bool secret)
+{
+    requireConnected();
+    const std::string line = FtpCommand::encode(verb, argument, secret);
+    try {
+        control.send(line);
+    } catch (...) {
+        noticeClosed();
+        throw;
+    }
+    return readReply();
+}
+
+FtpReply TIdFTP::Impl::expect(const std::string& verb, const std::string& argument, std::initializer_list<int> ok,
+                              bool secret)
+{
+    FtpReply reply = command(verb, argument, secret);
+    if (!isOneOf(reply.code, ok))
+        refused(verb, reply);
+    return reply;
+}
+
+void TIdFTP::Impl::refused(const std::string& verb, const FtpReply& reply)
+{
+    (void)verb;
+    throw FtpError(FtpCommand::hideSecret(reply.text, self.Password), reply.code);
+}
+
+void TIdFTP::Impl::closeControl(const std::string& why) noexcept
+{
+    data.close();
+    const bool wasAnnounced = announced;
+    if (wasAnnounced) {
+        try {
+            status(TIdStatus::hsDisconnecting, why);
+        } catch (...) {
+        }
+    }
+    control.close();
+    noticeClosed();
+}
+
+void TIdFTP::Impl::login()
+{
+    const std::string user = self.Username.empty() ? std::string("anonymous") : self.Username;
+    FtpReply reply = command("USER", user);
+    if (reply.code == 331 || reply.code == 332)
+        reply = command("PASS", self.Password, true);
+    if (reply.code != 230 && reply.code != 202) {
+        throw FtpError("Login recusado pelo servidor FTP: " + FtpCommand::hideSecret(reply.text, self.Password),
+                       reply.code);
+    }
+}
+
+// ---- TIdFTP --------------------------------------------------------------------------------------
+
+TIdFTP::TIdFTP() : impl_(std::make_unique<Impl>(*this)) {}
+
+TIdFTP::~TIdFTP()
+{
+    impl_->data.close();
+    impl_->control.close();
+}
+
+void TIdFTP::Connect()
+{
+    if (impl_->control.isOpen())
+        Disconnect();
+    impl_->eprtRefused = impl_->epsvRefused = false;
+    impl_->control.secret = Password;
+    impl_->status(TIdStatus::hsResolving, "Resolvendo " + Host + ".");
+    impl_->status(TIdStatus::hsConnecting, "Conectando a " + Host + ".");
+    impl_->control.open(Host, Port, ConnectTimeout, ReadTimeout);
+    impl_->announced = true;
+    impl_->status(TIdStatus::hsConnected, "Conectado a " + Host + ".");
+    try {
+        FtpReply banner = impl_->control.readReply(ConnectTimeout);
+        while (banner.code >= 100 && banner.code < 200)
+            banner = impl_->control.readReply(ConnectTimeout);
+        impl_->lastReply = banner.text;
+        if (banner.code != 220)
+            throw FtpError("O servidor FTP recusou a conexão: " + banner.text, banner.code);
+        impl_->login();
+    } catch (...) {
+        impl_->closeControl("Desconectando.");
+        throw;
+    }
+}
+
+bool TIdFTP::Connected() const
+{
+    if (!impl_->control.isOpen())
+        return false;
+    if (impl_->transferRunning)
+        return true;
+    // A server that has hung up since the last reply is seen here, without sending anything.
+    if (!impl_->control.peekAlive()) {
+        impl_->closeControl("Conexão perdida.");
+        return false;
+    }
+    return true;
+}
+
+void TIdFTP::Disconnect()
+{
+    if (!impl_->control.isOpen() && !impl_->announced)
+        return;
+    impl_->closeControl("Desconectando.");
+}
+
+void TIdFTP::Quit()
+{
+    if (!impl_->control.isOpen()) {
+        impl_->closeControl("Desconectando.");
+        return;
+    }
+    try {
+        impl_->control.send("QUIT\r\n");
+        impl_->control.readReply(ReadTimeout);
+    } catch (...) {
+    }
+    impl_->closeControl("Desconectando.");
+}
+
+void TIdFTP::ChangeDir(const std::string& dir) { impl_->expect("CWD", dir, {250, 200}); }
+
+std::string TIdFTP::RetrieveCurrentDir()
+{
+    FtpReply reply = impl_->expect("PWD", "", {257});
+    return FtpCommand::quotedPath(reply.text.substr(0, reply.text.find('\n')));
+}
+
+void TIdFTP::List(std::vector<std::string>& lines)
+{
+    lines.clear();
+    std::string raw;
+    Impl::Sink sink = [&raw](const char* p, std::size_t n) { raw.append(p, n); };
+    impl_->transfer("LIST", "LIST\r\n", &sink, nullptr, 0, false);
+    std::size_t start = 0;
+    while (start < raw.size()) {
+        auto end = raw.find('\n', start);
+        if (end == std::string::npos)
+            end = raw.size();
+        std::string line = raw.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(cp1252ToUtf8(line));
+        start = end + 1;
+    }
+}
+
+void TIdFTP::TransferType(TIdFTPTransferType type)
+{
+    impl_->expect("TYPE", type == TIdFTPTransferType::ftBinary ? "I" : "A", {200});
+}
+
+std::int64_t TIdFTP::Size(const std::string& name)
+{
+    FtpReply reply = impl_->expect("SIZE", name, {213});
+    auto value = FtpCommand::sizeValue(reply.text);
+    if (!value)
+        throw FtpError("Resposta inválida do servidor FTP ao pedir o tamanho de \"" + name + "\": " + reply.text,
+                       reply.code);
+    return *value;
+}
+
+void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool overwrite)
+{
+    impl_->requireConnected();
+    const std::string line = FtpCommand::encode("RETR", remote);
+    FileHandle file;
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
+    file.fd = ::open(localPath.c_str(), flags, 0644);
+    if (file.fd < 0) {
+        if (errno == EEXIST)
+            throw FtpError("O arquivo local \"" + localPath + "\" já existe.");
+        throw FtpError(systemError("Não foi possível criar o arquivo local", localPath));
+    }
+    Impl::Sink sink = [&](const char* p, std::size_t n) {
+        while (n > 0) {
+            ssize_t w = ::write(file.fd, p, n);
+            if (w < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
+            }
+            p += w;
+            n -= static_cast<std::size_t>(w);
+        }
+    };
+    impl_->transfer("RETR", line, &sink, nullptr, 0, true);
+    if (::close(file.fd) != 0) {
+        file.fd = -1;
+        throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
+    }
+    file.fd = -1;
+}
+
+void TIdFTP::Get(const std::string& remote, std::ostream& out)
+{
+    impl_->requireConnected();
+    const std::string line = FtpCommand::encode("RETR", remote);
+    Impl::Sink sink = [&out](const char* p, std::size_t n) {
+        out.write(p, static_cast<std::streamsize>(n));
+        if (!out)
+            throw FtpError("Falha ao gravar os dados recebidos do servidor FTP.");
+    };
+    impl_->transfer("RETR", line, &sink, nullptr, 0, true);
+    out.flush();
+}
+
+void TIdFTP::Put(const std::string& localPath, const std::string& remote, bool append)
+{
+    impl_->requireConnected();
+    const std::string verb = append ? "APPE" : "STOR";
+    const std::string line = FtpCommand::encode(verb, remote);
+    FileHandle file;
+    file.fd = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0)
+        throw FtpError(systemError("Não foi possível ler o arquivo local", localPath));
+    if (S_ISDIR(st.st_mode))
+        throw FtpError("\"" + localPath + "\" é uma pasta, não um arquivo.");
+    Impl::Source source = [&](char* p, std::size_t n) -> std::size_t {
+        for (;;) {
+            ssize_t r = ::read(file.fd, p, n);
+            if (r >= 0)
+                return static_cast<std::size_t>(r);
+            if (errno != EINTR)
+                throw FtpError(systemError("Falha ao ler o arquivo local", localPath));
+        }
+    };
+    impl_->transfer(verb, line, nullptr, &source, static_cast<std::int64_t>(st.st_size), true);
+}
+
+void TIdFTP::Put(std::istream& in, const std::string& remote, bool append)
+{
+    impl_->requireConnected();
+    const std::string verb = append ? "APPE" : "STOR";
+    const std::string line = FtpCommand::encode(verb, remote);
+    std::int64_t expected = 0;
+    const auto here = in.tellg();
+    if (here != std::istream::pos_type(-1)) {
+        in.seekg(0, std::ios::end);
+        const auto end = in.tellg();
+        in.seekg(here);
+        if (end != std::istream::pos_type(-1))
+            expected = static_cast<std::int64_t>(end - here);
+    }
+    in.clear();
+    Impl::Source source = [&in](char* p, std::size_t n) -> std::size_t {
+        in.read(p, static_cast<std::streamsize>(n));
+        if (in.bad())
+            throw FtpError("Falha ao ler os dados a enviar ao servidor FTP.");
+        return static_cast<std::size_t>(in.gcount());
+    };
+    impl_->transfer(verb, line, nullptr, &source, expected, true);
+}
+
+void TIdFTP::Delete(const std::string& name) { impl_->expect("DELE", name, {250, 200}); }
+
+void TIdFTP::RemoveDir(const std::string& name) { impl_->expect("RMD", name, {250, 200}); }
+
+void TIdFTP::MakeDir(const std::string& name) { impl_->expect("MKD", name, {257, 250}); }
+
+void TIdFTP::Abort()
+{
+    if (impl_->transferRunning)
+        impl_->abortRequested = true;
+}
+
+void TIdFTP::KillDataChannel()
+{
+    if (impl_->transferRunning)
+        impl_->data.kill();
+}
+
+int TIdFTP::SendCmd(const std::string& command, std::initializer_list<int> okCodes)
+{
+    const auto space = command.find(' ');
+    const std::string verb = command.substr(0, space);
+    const std::string argument = space == std::string::npos ? std::string() : command.substr(space + 1);
+    if (verb.find_first_of("\r\n") != std::string::npos)
+        throw FtpError("O comando contém quebra de linha e não foi enviado ao servidor FTP.");
+    std::string upperVerb = verb;
+    for (auto& c : upperVerb)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const bool secret = upperVerb == "PASS";
+    return impl_->expect(verb, argument, okCodes, secret).code;
+}
+
+const std::string& TIdFTP::LastReply() const { return impl_->lastReply; }
+
+} // namespace Platform

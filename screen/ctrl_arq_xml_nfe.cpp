@@ -1,0 +1,361 @@
+#include "screen/ctrl_arq_xml_nfe.h"
+
+#include "package/module_globals.h"
+#include "screen/glyphs.h"
+#include "screen/listing_parser.h"
+#include "screen/message_table.h"
+#include "transfer/ThrCtrlArqXMLNFe.h"
+
+#include "mrv/application.h"
+#include "mrv/consiste.h"
+#include "mrv/net_connection.h"
+#include "mrv/quelbar.h"
+#include "platform/dataset_model.h"
+#include "platform/id_ftp.h"
+#include "platform/id_http.h"
+#include "platform/progress_bar.h"
+#include "platform/status_bar.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace Cli_Vop31600 {
+namespace {
+
+const QStringList gridColumns{"DSDTHRMODIFICACAO", "DSTIPO", "FLTAMANHO", "DSNOME"};
+const int gridWidths[] = {100, 40, 175, 500};
+
+Mrv::TButtonFlat* makeButton(QWidget* parent, const char* name, const QString& hint, Glyph glyph)
+{
+    auto* button = new Mrv::TButtonFlat(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->SetHint(hint);
+    button->SetGlyph(glyphIcon(glyph));
+    button->setFixedSize(25, 25);
+    return button;
+}
+
+} // namespace
+
+TfrmCtrlArqXMLNFe::TfrmCtrlArqXMLNFe(QWidget* owner) : TfrmRotiGeral(owner)
+{
+    // The module global names the screen before its own handlers run.
+    frmCtrlArqXMLNFe = this;
+    buildDesign();
+    buildActions();
+    bindHandlers();
+    Mrv::Application::instance().guarded([this] { FormCreate(this); });
+    placeInMdiArea();
+}
+
+TfrmCtrlArqXMLNFe::~TfrmCtrlArqXMLNFe()
+{
+    if (frmCtrlArqXMLNFe == this)
+        frmCtrlArqXMLNFe = nullptr;
+}
+
+void TfrmCtrlArqXMLNFe::buildDesign()
+{
+    setObjectName(QStringLiteral("frmCtrlArqXMLNFe"));
+    setWindowTitle(QStringLiteral("Controle de Arquivos XML da NF-e"));
+    resize(920, 386);
+    move(143, 172);
+    lblCodTela->setText(QStringLiteral("VOP31600"));
+    msgPadrao->SetLines(messageTableLines());
+
+    auto* area = new QVBoxLayout(grbDadosRel);
+    area->setContentsMargins(2, 2, 2, 2);
+    area->setSpacing(2);
+
+    panDiretorio = new QFrame(grbDadosRel);
+    panDiretorio->setObjectName(QStringLiteral("panDiretorio"));
+    panDiretorio->setFixedHeight(33);
+    auto* bar = new QHBoxLayout(panDiretorio);
+    bar->setContentsMargins(4, 4, 4, 4);
+    bar->setSpacing(4);
+    btnHome = makeButton(panDiretorio, "btnHome", QStringLiteral("Home (Ctrl+H)"), Glyph::Home);
+    btnNivelAcima = makeButton(panDiretorio, "btnNivelAcima", QStringLiteral("Nível Acima (Ctrl+Z)"), Glyph::Up);
+    edtDiretorio = new QLineEdit(panDiretorio);
+    edtDiretorio->setObjectName(QStringLiteral("edtDiretorio"));
+    edtDiretorio->setEnabled(false);
+    edtDiretorio->setFocusPolicy(Qt::NoFocus);
+    edtDiretorio->setStyleSheet(QStringLiteral("QLineEdit { background: palette(button); color: palette(text); }"));
+    btnAtualizar = makeButton(panDiretorio, "btnAtualizar", QStringLiteral("Atualizar (Ctrl+A)"), Glyph::Refresh);
+    btnAbortar = makeButton(panDiretorio, "btnAbortar", QStringLiteral("Abortar (Ctrl+A)"), Glyph::Abort);
+    bar->addWidget(btnHome);
+    bar->addWidget(btnNivelAcima);
+    bar->addWidget(edtDiretorio, 1);
+    bar->addWidget(btnAtualizar);
+    bar->addWidget(btnAbortar);
+    area->addWidget(panDiretorio);
+
+    // The file table: six persistent fields, the design index on DSNOME active.
+    defineFileTableFields(cdsArquivos);
+    cdsArquivosDSDTHRMODIFICACAO = &cdsArquivos.FieldByName("DSDTHRMODIFICACAO");
+    cdsArquivosDSTIPO = &cdsArquivos.FieldByName("DSTIPO");
+    cdsArquivosBOISDIRECTORY = &cdsArquivos.FieldByName("BOISDIRECTORY");
+    cdsArquivosDSNOME = &cdsArquivos.FieldByName("DSNOME");
+    cdsArquivosIDARQUIVO = &cdsArquivos.FieldByName("IDARQUIVO");
+    cdsArquivosFLTAMANHO = &cdsArquivos.FieldByName("FLTAMANHO");
+
+    dbgArquivos = new QTableView(grbDadosRel);
+    dbgArquivos->setObjectName(QStringLiteral("dbgArquivos"));
+    dtsArquivos = new Platform::DataSetGridLink(dbgArquivos, cdsArquivos, gridColumns);
+    dbgArquivos->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dbgArquivos->setSelectionBehavior(QAbstractItemView::SelectRows);
+    dbgArquivos->setSelectionMode(QAbstractItemView::SingleSelection);
+    dbgArquivos->setShowGrid(false);
+    dbgArquivos->setWordWrap(false);
+    dbgArquivos->setTabKeyNavigation(true);
+    dbgArquivos->verticalHeader()->hide();
+    dbgArquivos->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    dbgArquivos->verticalHeader()->setDefaultSectionSize(18);
+    dbgArquivos->horizontalHeader()->setSectionsClickable(true);
+    dbgArquivos->horizontalHeader()->setHighlightSections(false);
+    dbgArquivos->horizontalHeader()->setStretchLastSection(false);
+    QFont titleFont(QStringLiteral("MS Sans Serif"), 8);
+    titleFont.setStyleHint(QFont::SansSerif);
+    dbgArquivos->horizontalHeader()->setFont(titleFont);
+    for (int column = 0; column < gridColumns.size(); ++column)
+        dbgArquivos->setColumnWidth(column, gridWidths[column]);
+    area->addWidget(dbgArquivos, 1);
+
+    StatusBar = new Platform::TStatusBar(grbDadosRel);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->AddPanel(200);
+    StatusBar->AddPanel(620);
+    StatusBar->AddPanel(50, true);
+    area->addWidget(StatusBar);
+
+    // Designed in the group box; FormShow moves it into the first status panel.
+    ProgressBar = new Platform::TProgressBar(grbDadosRel);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setGeometry(8, 304, 199, 17);
+    ProgressBar->SetMax(100);
+
+    ImageList = {lampPixmap(false), lampPixmap(true)};
+
+    sbtConfirma->setObjectName(QStringLiteral("sbtConfirma"));
+    sbtConfirma->SetHint(QStringLiteral("Download (Ctrl+D)"));
+    sbtConfirma->SetGlyph(glyphIcon(Glyph::Download));
+    sbtConfirma->SetTag(0);
+    sbtConfirma->setEnabled(false);
+    btnUpload = makeButton(panBotoes, "btnUpload", QStringLiteral("Upload (Ctrl+U)"), Glyph::Upload);
+    btnUpload->SetTag(1);
+    btnNovoDir = makeButton(panBotoes, "btnNovoDir", QStringLiteral("Criar Novo Diretório (Ctrl+N)"), Glyph::NewFolder);
+    btnExcluir = makeButton(panBotoes, "btnExcluir", QStringLiteral("Excluir (Ctrl+E)"), Glyph::Delete);
+    sbtCancel->SetGlyph(glyphIcon(Glyph::Cancel));
+    sbtConfirma->setGeometry(4, 4, 52, 21);
+    btnUpload->setGeometry(4, 26, 52, 21);
+    btnNovoDir->setGeometry(4, 48, 52, 21);
+    btnExcluir->setGeometry(4, 70, 52, 21);
+    sbtCancel->setGeometry(4, 102, 52, 21);
+
+    savDownload = new Mrv::TSaveDialog(this);
+    savDownload->setObjectName(QStringLiteral("savDownload"));
+    savDownload->Filter = "Todos os arquivos (*.*)|*.*";
+    savDownload->OverwritePrompt = true;
+    opdUpload = new Mrv::TOpenDialog(this);
+    opdUpload->setObjectName(QStringLiteral("opdUpload"));
+    opdUpload->Filter = "Todos os arquivos (*.*)|*.*";
+    opdUpload->AllowMultiSelect = true;
+
+    netCtrlArqXMLNFe = new Mrv::TNetConnection(this);
+    netCtrlArqXMLNFe->setObjectName(QStringLiteral("netCtrlArqXMLNFe"));
+    netCtrlArqXMLNFe->ServerName = "VOP31600.rdmCtrlArqXMLNFe";
+    netCtrlArqXMLNFe->ThrowException = false;
+
+    IdFTP = std::make_unique<Platform::TIdFTP>();
+    IdHTTP = std::make_unique<Platform::TIdHTTP>();
+
+    // The grid takes the focus for the form, so the screen's shortcuts always have a focus inside it.
+    setFocusProxy(dbgArquivos);
+}
+
+void TfrmCtrlArqXMLNFe::buildActions()
+{
+    auto add = [this](const char* name, const QKeySequence& key) {
+        auto* action = new QAction(QString::fromLatin1(name), this);
+        action->setObjectName(QString::fromLatin1(name));
+        if (!key.isEmpty())
+            action->setShortcut(key);
+        // Only the active screen's shortcuts fire, and they stay live while the buttons are disabled.
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+        return action;
+    };
+    actHome = add("actHome", QKeySequence(Qt::CTRL | Qt::Key_H));
+    actNivelAcima = add("actNivelAcima", QKeySequence(Qt::CTRL | Qt::Key_Z));
+    actAtualizar = add("actAtualizar", QKeySequence(Qt::CTRL | Qt::Key_A));
+    actConfirma = add("actConfirma", QKeySequence(Qt::CTRL | Qt::Key_D));
+    actAbortar = add("actAbortar", QKeySequence());
+    actUpload = add("actUpload", QKeySequence(Qt::CTRL | Qt::Key_U));
+    actExcluir = add("actExcluir", QKeySequence(Qt::CTRL | Qt::Key_E));
+    actNovoDir = add("actNovoDir", QKeySequence(Qt::CTRL | Qt::Key_N));
+}
+
+void TfrmCtrlArqXMLNFe::bindHandlers()
+{
+    auto bind = [this](auto* source, auto signal, void (TfrmCtrlArqXMLNFe::*handler)(QObject*)) {
+        connect(source, signal, this, [this, source, handler] {
+            Mrv::Application::instance().guarded([&] { (this->*handler)(source); });
+        });
+    };
+    bind(btnHome, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnHomeClick);
+    bind(btnNivelAcima, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnNivelAcimaClick);
+    bind(btnAtualizar, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnAtualizarClick);
+    bind(btnAbortar, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnAbortarClick);
+    bind(sbtConfirma, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::sbtConfirmaClick);
+    bind(btnUpload, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnUploadClick);
+    bind(btnExcluir, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnExcluirClick);
+    bind(btnNovoDir, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnNovoDirClick);
+
+    bind(actHome, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnHomeClick);
+    bind(actNivelAcima, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnNivelAcimaClick);
+    bind(actAtualizar, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnAtualizarClick);
+    bind(actConfirma, &QAction::triggered, &TfrmCtrlArqXMLNFe::sbtConfirmaClick);
+    bind(actUpload, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnUploadClick);
+    bind(actExcluir, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnExcluirClick);
+    bind(actNovoDir, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnNovoDirClick);
+
+    bind(dbgArquivos, &QTableView::doubleClicked, &TfrmCtrlArqXMLNFe::dbgArquivosDblClick);
+    connect(dbgArquivos->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+        const std::string field = gridColumns.value(section).toStdString();
+        Mrv::Application::instance().guarded([&] { dbgArquivosTitleClick(field); });
+    });
+
+    cdsArquivos.AfterScroll = [this](Platform::TClientDataSet& dataSet) { cdsArquivosAfterScroll(dataSet); };
+    cdsArquivosFLTAMANHO->OnGetText = [this](const Platform::TField& field) {
+        std::string text;
+        cdsArquivosFLTAMANHOGetText(field, text, true);
+        return text;
+    };
+    StatusBar->OnDrawPanel = [this](QPainter& canvas, int /*panel*/, const QRect& rect) {
+        StatusBarDrawPanel(canvas, rect);
+    };
+    netCtrlArqXMLNFe->OnBeforeConnect = [this](Mrv::TNetConnection&) { netCtrlArqXMLNFeBeforeConnect(netCtrlArqXMLNFe); };
+    IdFTP->OnStatus = [this](Platform::TIdStatus status, const std::string& text) {
+        IdFTPStatus(nullptr, status, text);
+    };
+}
+
+void TfrmCtrlArqXMLNFe::FormCreate(QObject* sender)
+{
+    TfrmRotiGeral::FormCreate(sender);
+    netCtrlArqXMLNFe->SetConnected(true);
+}
+
+void TfrmCtrlArqXMLNFe::netCtrlArqXMLNFeBeforeConnect(QObject* /*sender*/)
+{
+    netCtrlArqXMLNFe->Host = Quelbar::WebURL();
+    netCtrlArqXMLNFe->Port = Quelbar::WebPort();
+}
+
+void TfrmCtrlArqXMLNFe::showEvent(QShowEvent* event)
+{
+    TfrmRotiGeral::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    Mrv::Application::instance().guarded([this] { FormShow(this); });
+}
+
+void TfrmCtrlArqXMLNFe::FormShow(QObject* /*sender*/)
+{
+    ControlaComponentes(true, true);
+    DadosFTP();
+    AtualizaFTP();
+    ChangeDir(SDirHome);
+    // The progress bar moves into the first status panel, which it then covers.
+    ProgressBar->setParent(StatusBar);
+    ProgressBar->move(1, 2);
+    ProgressBar->show();
+}
+
+void TfrmCtrlArqXMLNFe::FormClose(QObject* sender, Mrv::TCloseAction& action)
+{
+    // The worker's own flag decides, not boProcessoParado alone: a failed reload during a transfer
+    // records "idle" although the worker still runs.
+    if (!boProcessoParado || transferRunning()) {
+        if (msgPadrao->ShowMsg("PROCESSO_RODANDO", Mrv::DialogType::Confirmation, 0)
+            != static_cast<int>(Mrv::ModalResult::Yes))
+            throw Mrv::EAbort();
+        if (auto worker = ThrTransfer.lock())
+            worker->Terminate();
+    }
+    if (!boHttp) {
+        while (IdFTP->Connected())
+            IdFTP->Disconnect();
+        IdFTP->Quit();
+    }
+    while (netCtrlArqXMLNFe->Connected())
+        netCtrlArqXMLNFe->SetConnected(false);
+    boStCriado = false;
+    TfrmRotiGeral::FormClose(sender, action);
+}
+
+void TfrmCtrlArqXMLNFe::Release()
+{
+    // A worker told to stop may still be finishing: the screen stays alive (hidden) until it ends.
+    if (transferRunning()) {
+        releaseWhenIdle_ = true;
+        if (subWindow())
+            subWindow()->hide();
+        return;
+    }
+    TfrmRotiGeral::Release();
+}
+
+void TfrmCtrlArqXMLNFe::transferEnded()
+{
+    if (releaseWhenIdle_) {
+        releaseWhenIdle_ = false;
+        TfrmRotiGeral::Release();
+    }
+}
+
+bool TfrmCtrlArqXMLNFe::transferRunning() const
+{
+    auto worker = ThrTransfer.lock();
+    return worker && !worker->Finished();
+}
+
+void CriaCtrlArqXMLNFe()
+{
+    auto& app = Mrv::Application::instance();
+    app.setCursor(Mrv::crHourGlass);
+    if (!boStCriado) {
+        try {
+            new TfrmCtrlArqXMLNFe(static_cast<QWidget*>(app.mdiArea()));  // owned by the MDI area (the application's window)
+        } catch (...) {
+            frmCtrlArqXMLNFe = nullptr;
+            throw;
+        }
+        if (frmCtrlArqXMLNFe && frmCtrlArqXMLNFe->subWindow())
+            frmCtrlArqXMLNFe->subWindow()->show();
+        else if (frmCtrlArqXMLNFe)
+            frmCtrlArqXMLNFe->show();
+        boStCriado = true;
+    }
+    if (frmCtrlArqXMLNFe) {
+        QWidget* window = frmCtrlArqXMLNFe->subWindow() ? static_cast<QWidget*>(frmCtrlArqXMLNFe->subWindow())
+                                                        : static_cast<QWidget*>(frmCtrlArqXMLNFe);
+        window->showNormal();
+        window->raise();
+        window->activateWindow();
+        if (auto* sub = frmCtrlArqXMLNFe->subWindow(); sub && sub->mdiArea())
+            sub->mdiArea()->setActiveSubWindow(sub);
+        frmCtrlArqXMLNFe->setFocus();
+    }
+    app.setCursor(Mrv::crDefault);
+}
+
+} // namespace Cli_Vop31600

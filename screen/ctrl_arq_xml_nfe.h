@@ -1,0 +1,176 @@
+#pragma once
+
+#include "mrv/file_dialogs.h"
+#include "mrv/rotigeral.h"
+#include "platform/client_dataset.h"
+
+#include <QPixmap>
+#include <QVariantMap>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QFrame;
+class QLineEdit;
+class QTableView;
+
+namespace Mrv {
+class TNetConnection;
+}
+namespace Platform {
+class DataSetModel;
+class DataSetGridLink;
+class TIdFTP;
+class TIdHTTP;
+class TStatusBar;
+class TProgressBar;
+enum class TIdStatus;
+} // namespace Platform
+
+namespace Cli_Vop31601 {
+class TThrCtrlArqXMLNFe;
+} // namespace Cli_Vop31601
+
+namespace Cli_Vop31600 {
+
+// The screen "Controle de Arquivos XML da NF-e": a remote file manager over the company's FTP store
+// (or the HTTP gateway), one directory at a time.
+class TfrmCtrlArqXMLNFe : public Mrv::TfrmRotiGeral {
+    Q_OBJECT
+public:
+    explicit TfrmCtrlArqXMLNFe(QWidget* owner = nullptr);
+    ~TfrmCtrlArqXMLNFe() override;
+
+    // --- components -------------------------------------------------------------------------
+    QFrame* panDiretorio = nullptr;
+    Mrv::TButtonFlat* btnHome = nullptr;
+    Mrv::TButtonFlat* btnNivelAcima = nullptr;
+    QLineEdit* edtDiretorio = nullptr;
+    Mrv::TButtonFlat* btnAtualizar = nullptr;
+    Mrv::TButtonFlat* btnAbortar = nullptr;
+    Mrv::TButtonFlat* btnUpload = nullptr;
+    Mrv::TButtonFlat* btnNovoDir = nullptr;
+    Mrv::TButtonFlat* btnExcluir = nullptr;
+    QTableView* dbgArquivos = nullptr;
+    Platform::TStatusBar* StatusBar = nullptr;
+    Platform::TProgressBar* ProgressBar = nullptr;
+    std::array<QPixmap, 2> ImageList;
+
+    QAction* actHome = nullptr;
+    QAction* actNivelAcima = nullptr;
+    QAction* actAtualizar = nullptr;
+    QAction* actConfirma = nullptr;
+    QAction* actAbortar = nullptr;
+    QAction* actUpload = nullptr;
+    QAction* actExcluir = nullptr;
+    QAction* actNovoDir = nullptr;
+
+    Platform::TClientDataSet cdsArquivos;
+    Platform::TField* cdsArquivosDSDTHRMODIFICACAO = nullptr;
+    Platform::TField* cdsArquivosDSTIPO = nullptr;
+    Platform::TField* cdsArquivosBOISDIRECTORY = nullptr;
+    Platform::TField* cdsArquivosDSNOME = nullptr;
+    Platform::TField* cdsArquivosIDARQUIVO = nullptr;
+    Platform::TField* cdsArquivosFLTAMANHO = nullptr;
+    Platform::DataSetGridLink* dtsArquivos = nullptr;  // owned by the grid, owns the grid's model
+
+    Mrv::TSaveDialog* savDownload = nullptr;
+    Mrv::TOpenDialog* opdUpload = nullptr;
+    Mrv::TNetConnection* netCtrlArqXMLNFe = nullptr;
+    std::unique_ptr<Platform::TIdFTP> IdFTP;
+    std::unique_ptr<Platform::TIdHTTP> IdHTTP;
+
+    // --- handlers and methods ---------------------------------------------------------------
+    void FormCreate(QObject* sender) override;
+    void FormShow(QObject* sender);
+    void FormClose(QObject* sender, Mrv::TCloseAction& action) override;
+    void netCtrlArqXMLNFeBeforeConnect(QObject* sender);
+
+    void DadosFTP();
+
+    void DadosLine(const std::string& line, std::string& modification, std::string& kind, bool& isDirectory,
+                   std::string& sizeText, std::string& name) const;
+    void CarregaGrid(const std::vector<std::string>& lines);
+    std::string ConvertBytes(std::int64_t bytes) const;
+    void cdsArquivosFLTAMANHOGetText(const Platform::TField& sender, std::string& text, bool displayText) const;
+
+    void ChangeDir(const std::string& path);
+    void AtualizaFTP();
+    void btnHomeClick(QObject* sender);
+    void btnNivelAcimaClick(QObject* sender);
+    void btnAtualizarClick(QObject* sender);
+    void dbgArquivosDblClick(QObject* sender);
+    void dbgArquivosTitleClick(const std::string& fieldName);
+    void cdsArquivosAfterScroll(Platform::TClientDataSet& dataSet);
+    void IdFTPStatus(QObject* sender, Platform::TIdStatus status, const std::string& statusText);
+
+    void sbtConfirmaClick(QObject* sender);
+    void btnUploadClick(QObject* sender);
+    void btnExcluirClick(QObject* sender);
+    void btnNovoDirClick(QObject* sender);
+
+    void ControlaComponentes(bool enable, bool idle);
+    void btnAbortarClick(QObject* sender);
+    void StatusBarDrawPanel(QPainter& canvas, const QRect& rect);
+
+    // --- state the worker and the script driver read ----------------------------------------
+    const std::string& ftpHost() const { return SFtpHosAddr; }
+    const std::string& ftpUser() const { return SFtpUserId; }
+    const std::string& ftpPassword() const { return SFtpPassword; }
+    const std::string& homeDir() const { return SDirHome; }
+    bool habilitado() const { return boHabilitado; }
+    bool processoParado() const { return boProcessoParado; }
+    int imagemConexao() const { return InImagemConexao; }
+
+    Q_INVOKABLE QVariantMap scriptState() const;
+    Q_INVOKABLE bool transferRunning() const;
+
+    // The worker's final notification clears the busy mark before the ready state; its end lets a
+    // closed screen be released.
+    void transferFinishing();
+    void transferEnded();
+    bool transferActive() const { return transferActive_; }
+    bool closing() const { return releaseWhenIdle_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void Release() override;
+
+private:
+    void buildDesign();
+    void buildActions();
+    void bindHandlers();
+    void startTransfer(int job);
+    bool refuseSecondTransfer();
+    void showError(const std::exception& error);
+    void enterUnavailable(const std::exception& error);
+    void changeDirFtp(const std::string& path);
+    void changeDirHttp(const std::string& path);
+    // The gateway's side of browsing, deleting and creating directories.
+    std::string gatewayUrl(const std::string& endpoint, const std::vector<std::pair<std::string, std::string>>& query) const;
+    void deleteThroughGateway(const std::string& name, bool isDirectory);
+    void makeDirThroughGateway(const std::string& name);
+
+    int InImagemConexao = 0;
+    std::weak_ptr<Cli_Vop31601::TThrCtrlArqXMLNFe> ThrTransfer;  // the worker owns itself
+    std::string SFtpHosAddr;
+    std::string SFtpUserId;
+    std::string SFtpPassword;
+    std::string SOrganizacao;
+    std::string SDirHome;
+    bool boHabilitado = false;
+    bool boProcessoParado = false;
+
+    bool shown_ = false;
+    bool transferActive_ = false;  // from a transfer's start until its final notification
+    bool releaseWhenIdle_ = false;
+    std::string httpCurrentDir_;
+};
+
+// Opens the screen, or raises the one already open.
+__attribute__((visibility("default"))) void CriaCtrlArqXMLNFe();
+
+} // namespace Cli_Vop31600

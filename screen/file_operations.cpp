@@ -1,0 +1,127 @@
+// Delete, New directory and the starts of Download and Upload.
+#include "screen/ctrl_arq_xml_nfe.h"
+
+#include "package/module_globals.h"
+#include "screen/protected_paths.h"
+#include "transfer/ThrCtrlArqXMLNFe.h"
+
+#include "mrv/consiste.h"
+#include "mrv/prompts.h"
+#include "platform/dataset_model.h"
+#include "platform/id_ftp.h"
+#include "platform/text_codec.h"
+
+#include <QLineEdit>
+
+#include <stdexcept>
+
+namespace Cli_Vop31600 {
+namespace {
+
+// A name the wire cannot carry is refused before anything is sent.
+void checkSendableName(const std::string& name)
+{
+    if (name.find_first_of("\r\n") != std::string::npos)
+        throw std::invalid_argument("O nome não pode conter quebras de linha.");
+    if (name.find_first_of("/\\") != std::string::npos)
+        throw std::invalid_argument("O nome não pode conter \"/\" nem \"\\\".");
+    Platform::utf8ToCp1252(name);
+}
+
+} // namespace
+
+void TfrmCtrlArqXMLNFe::btnExcluirClick(QObject* /*sender*/)
+{
+    try {
+        const std::string name = cdsArquivos.IsEmpty() ? std::string() : cdsArquivosDSNOME->AsString();
+        if (isProtectedPath(edtDiretorio->text().toStdString(), name))
+            Consiste::MensErro(msgPadrao->Msg("EXCLUSAO_BLOQUEADA"), true);
+        if (!cdsArquivos.Active() || cdsArquivos.IsEmpty()
+            || cdsArquivos.state() != Platform::TClientDataSet::State::Browse)
+            return;
+        if (transferActive_)
+            Consiste::MensErro(msgPadrao->Msg("TRANSF_EM_ANDAMENTO"), true);
+        if (msgPadrao->ShowMsg("CONF_EXCLUSAO", Mrv::DialogType::Confirmation, 0)
+            != static_cast<int>(Mrv::ModalResult::Yes))
+            return;
+        if (boHttp) {
+            deleteThroughGateway(name, cdsArquivosBOISDIRECTORY->AsBoolean());
+            ChangeDir(httpCurrentDir_);
+            return;
+        }
+        if (!IdFTP->Connected())
+            return;
+        if (cdsArquivosBOISDIRECTORY->AsBoolean())
+            IdFTP->RemoveDir(name);
+        else
+            IdFTP->Delete(name);
+        ChangeDir(IdFTP->RetrieveCurrentDir());
+    } catch (const std::exception& error) {
+        Consiste::MensErro(error);
+    }
+}
+
+void TfrmCtrlArqXMLNFe::btnNovoDirClick(QObject* /*sender*/)
+{
+    try {
+        if (!boHttp && !IdFTP->Connected())
+            return;
+        const std::string name =
+            Mrv::prompts().inputText(msgPadrao->Msg("NOVO_DIRETORIO"), msgPadrao->Msg("NOME"), "").value_or("");
+        cdsArquivos.DisableControls();
+        if (cdsArquivos.Locate("DSNOME", name, true) || isProtectedPath(edtDiretorio->text().toStdString(), name))
+            Consiste::MensErro(msgPadrao->Msg("NOVO_DIR_JA_EXISTE"), true);
+        cdsArquivos.EnableControls();
+        if (Consiste::EmptyString(name))
+            return;
+        checkSendableName(name);
+        if (boHttp) {
+            makeDirThroughGateway(name);
+            ChangeDir(httpCurrentDir_);
+            return;
+        }
+        IdFTP->MakeDir(name);
+        ChangeDir(IdFTP->RetrieveCurrentDir());
+    } catch (const std::exception& error) {
+        if (cdsArquivos.ControlsDisabled())
+            cdsArquivos.EnableControls();
+        Consiste::MensErro(error);
+    }
+}
+
+void TfrmCtrlArqXMLNFe::btnUploadClick(QObject* /*sender*/)
+{
+    if (refuseSecondTransfer())
+        return;
+    if (!opdUpload->Execute())
+        return;
+    startTransfer(btnUpload->Tag());
+}
+
+void TfrmCtrlArqXMLNFe::sbtConfirmaClick(QObject* /*sender*/)
+{
+    if (refuseSecondTransfer())
+        return;
+    startTransfer(sbtConfirma->Tag());
+}
+
+bool TfrmCtrlArqXMLNFe::refuseSecondTransfer()
+{
+    if (!transferRunning() && !transferActive_)
+        return false;
+    Consiste::MensErro(msgPadrao->Msg("TRANSF_EM_ANDAMENTO"), false);
+    return true;
+}
+
+void TfrmCtrlArqXMLNFe::startTransfer(int job)
+{
+    if (refuseSecondTransfer())
+        return;
+    transferActive_ = true;
+    cdsArquivosAfterScroll(cdsArquivos);
+    ThrTransfer = Cli_Vop31601::TThrCtrlArqXMLNFe::Create(job, this);
+}
+
+void TfrmCtrlArqXMLNFe::transferFinishing() { transferActive_ = false; }
+
+} // namespace Cli_Vop31600

@@ -1,0 +1,34 @@
+// The screen's side of the file table: parsing and loading go to the listing parser; the screen
+// adds the cursor, the row rule and the focus.
+#include "screen/ctrl_arq_xml_nfe.h"
+
+#include "screen/listing_parser.h"
+
+#include <QTableView>
+
+namespace Cli_Vop31600 {
+
+void TfrmCtrlArqXMLNFe::DadosLine(const std::string& line, std::string& modification, std::string& kind,
+                                  bool& isDirectory, std::string& sizeText, std::string& name) const
+{
+    Cli_Vop31600::DadosLine(line, modification, kind, isDirectory, sizeText, name);
+}
+
+void TfrmCtrlArqXMLNFe::CarregaGrid(const std::vector<std::string>& lines)
+{
+    Cli_Vop31600::CarregaGrid(cdsArquivos, lines);
+    cdsArquivos.First();
+    cdsArquivosAfterScroll(cdsArquivos);
+    if (dbgArquivos->isEnabled())
+        dbgArquivos->setFocus();
+}
+
+std::string TfrmCtrlArqXMLNFe::ConvertBytes(std::int64_t bytes) const { return Cli_Vop31600::ConvertBytes(bytes); }
+
+void TfrmCtrlArqXMLNFe::cdsArquivosFLTAMANHOGetText(const Platform::TField& sender, std::string& text,
+                                                    bool /*displayText*/) const
+{
+    text = sizeCellText(sender);
+}
+
+} // namespace Cli_Vop31600

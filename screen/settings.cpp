@@ -1,0 +1,188 @@
+// Fetching the screen's connection settings from the application server.
+#include "screen/ctrl_arq_xml_nfe.h"
+
+#include "package/module_globals.h"
+
+#include "mrv/consiste.h"
+#include "mrv/net_connection.h"
+#include "mrv/quelbar.h"
+#include "mrv/showavi.h"
+
+#include <Poco/Dynamic/Var.h>
+
+#include <stdexcept>
+
+namespace Cli_Vop31600 {
+namespace {
+
+std::unique_ptr<Mrv::TNetConnection> temporaryLink(const std::string& serverName)
+{
+    auto link = std::make_unique<Mrv::TNetConnection>();
+    link->ServerName = serverName;
+    link->Host = Quelbar::WebURL();
+    link->Port = Quelbar::WebPort();
+    link->SetConnected(true);
+    return link;
+}
+
+bool isTextReply(const Poco::Dynamic::Var& reply) { return reply.isString(); }
+
+// An element of an array reply as text: a missing or null element is a conversion failure.
+std::string elementText(const Poco::Dynamic::Var& reply, std::size_t index)
+{
+    if (!reply.isArray() || index >= reply.size())
+        throw std::runtime_error("Resposta do servidor incompleta: elemento " + std::to_string(index) + " ausente.");
+    const Poco::Dynamic::Var element = reply[index];
+    if (element.isEmpty())
+        throw std::runtime_error("Resposta do servidor inválida: elemento " + std::to_string(index) + " nulo.");
+    return element.convert<std::string>();
+}
+
+std::string columnText(Platform::TClientDataSet& table, const char* column)
+{
+    Platform::TField& field = table.FieldByName(column);
+    if (field.IsNull())
+        throw std::runtime_error(std::string("Valor nulo na coluna ") + column + " não pode ser convertido.");
+    return field.AsString();
+}
+
+std::int32_t columnInteger(Platform::TClientDataSet& table, const char* column)
+{
+    Platform::TField& field = table.FieldByName(column);
+    if (field.IsNull())
+        throw std::runtime_error(std::string("Valor nulo na coluna ") + column + " não pode ser convertido.");
+    if (field.DataType() == Platform::FieldType::String) {
+        const std::string text = field.AsString();
+        std::size_t used = 0;
+        long value = 0;
+        try {
+            value = std::stol(text, &used);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used == 0 || used != text.size())
+            throw std::runtime_error("'" + text + "' não é um valor inteiro válido.");
+        return static_cast<std::int32_t>(value);
+    }
+    return field.AsInteger();
+}
+
+void loadDataPacket(Platform::TClientDataSet& table, const Mrv::DataPacket& packet)
+{
+    for (const auto& field : packet.fields) {
+        Platform::FieldType type = Platform::FieldType::String;
+        if (field.type == "integer")
+            type = Platform::FieldType::Integer;
+        else if (field.type == "float")
+            type = Platform::FieldType::Float;
+        else if (field.type == "boolean")
+            type = Platform::FieldType::Boolean;
+        table.AddField(field.name, type, type == Platform::FieldType::String ? 255 : 0);
+    }
+    table.CreateDataSet();
+    for (const auto& row : packet.rows) {
+        table.Append();
+        for (std::size_t i = 0; i < row.size() && i < packet.fields.size(); ++i) {
+            const Poco::Dynamic::Var& value = row[i];
+            Platform::TField& field = table.FieldByName(packet.fields[i].name);
+            if (value.isEmpty())
+                field.Clear();
+            else if (field.DataType() == Platform::FieldType::Integer)
+                field.SetAsInteger(value.convert<std::int32_t>());
+            else if (field.DataType() == Platform::FieldType::Float)
+                field.SetAsFloat(value.convert<double>());
+            else if (field.DataType() == Platform::FieldType::Boolean)
+                field.SetAsBoolean(value.convert<bool>());
+            else
+                field.SetAsString(value.convert<std::string>());
+        }
+        table.Post();
+    }
+    table.First();
+}
+
+// The temporary parameter datasets of earlier screens; the module global names the latest.
+std::unique_ptr<Platform::TClientDataSet>& ownedHttpTable()
+{
+    static std::unique_ptr<Platform::TClientDataSet> table;
+    return table;
+}
+
+} // namespace
+
+void TfrmCtrlArqXMLNFe::DadosFTP()
+{
+    Showavi::ActiveShowAvi(frmCtrlArqXMLNFe, 6);
+    std::unique_ptr<Mrv::TNetConnection> linkA;
+    std::unique_ptr<Mrv::TNetConnection> linkB;
+    auto disconnectLinks = [&] {
+        if (linkA)
+            linkA->SetConnected(false);
+        if (linkB)
+            linkB->SetConnected(false);
+    };
+    try {
+        linkA = temporaryLink("Bib.rdmDBGeral");
+        ownedHttpTable() = std::make_unique<Platform::TClientDataSet>();
+        cdsHttp = ownedHttpTable().get();
+        loadDataPacket(*cdsHttp, Consiste::CheckResultServ(linkA->AppServer("GetHttp"), true, 0));
+
+        linkB = temporaryLink("Bib.rdmLocalCache");
+        const Poco::Dynamic::Var cache = linkB->AppServer("GetTableData", {""});
+        stConnectStr = cache.isEmpty() ? std::string() : cache.convert<std::string>();
+
+        const Poco::Dynamic::Var reply = netCtrlArqXMLNFe->AppServer("GetDadosFTP");
+        // A failure reply shorter than five elements still reaches the user with its message (in FTP
+        // mode); every other short array fails on the missing element, as before.
+        const bool shortFailure = reply.isArray() && reply.size() >= 2 && reply.size() < 5
+                                  && !reply[0].isEmpty() && reply[0].convert<std::string>() != "S";
+        if (reply.isArray() && !shortFailure) {
+            SOrganizacao = elementText(reply, 4);
+            const std::string root = "/";
+            const std::string organisationHome = "/XMLFTP/Organização " + SOrganizacao;
+            SDirHome = Consiste::iif(SOrganizacao == "0", root, organisationHome);
+        }
+
+        boHttp = false;
+        if (!cdsHttp->IsEmpty() && cdsHttp->FindField("IDUTPARAMHTTPGER")
+            && !cdsHttp->FieldByName("IDUTPARAMHTTPGER").IsNull()
+            && cdsHttp->FieldByName("IDUTPARAMHTTPGER").AsString() == "S") {
+            SHttpHosAddr = columnText(*cdsHttp, "HTTPHOSADDR");
+            SHttpPort = columnText(*cdsHttp, "HTTPPORT");
+            InIdUtHttpProxy = columnInteger(*cdsHttp, "IDUTHTTPPROXY");
+            SHttpProxyHost = columnText(*cdsHttp, "HTTPPROXYHOST");
+            SHttpProxyPort = columnText(*cdsHttp, "HTTPPROXYPORT");
+            SHttpProxyUserId = columnText(*cdsHttp, "HTTPPROXYUSERID");
+            InHttpHttps = columnInteger(*cdsHttp, "HTTPHTTPS");
+            boHttp = true;
+            Showavi::DeactiveShowAvi();
+            if (shortFailure)
+                elementText(reply, 4);
+        }
+
+        if (!boHttp) {
+            Showavi::DeactiveShowAvi();
+            if (isTextReply(reply)) {
+                Consiste::MensErro(reply.convert<std::string>(), true);
+            } else {
+                // A failure reply shows its message even when it is shorter than five elements.
+                const std::string status = elementText(reply, 0);
+                if (status != "S")
+                    Consiste::MensErro(elementText(reply, 1), true);
+                SFtpHosAddr = elementText(reply, 1);
+                SFtpUserId = elementText(reply, 2);
+                SFtpPassword = elementText(reply, 3);
+            }
+        }
+    } catch (...) {
+        try {
+            disconnectLinks();
+        } catch (...) {
+        }
+        Showavi::DeactiveShowAvi();
+        throw;
+    }
+    disconnectLinks();
+}
+
+} // namespace Cli_Vop31600

@@ -1,0 +1,165 @@
+#!/usr/bin/python3
+"""Builds a realistic store of NF-e XML files for the demo and the tests.
+
+Usage: make_demo_store.py DIR [--orgs N] [--months N] [--per-month N] [--big N] [--seed S]
+
+Layout (names are UTF-8 on disk; the FTP fixture puts them on the wire as CP1252):
+    EXEFTP/ RELFTP/ TMPFTP/ XMLFTP/            the four system directories
+    XMLFTP/Organização N/AAAAMM/<44-digit key>-nfe.xml
+    XMLFTP/Grande/                             with --big N: N small files, for the speed demo
+The output is deterministic: the same arguments give the same names, contents and times.
+"""
+
+import argparse
+import os
+import random
+import sys
+import time
+
+SYSTEM_DIRS = ("EXEFTP", "RELFTP", "TMPFTP", "XMLFTP")
+
+# Fixed base time for every file, so listings are the same on every run (2024-03-15 14:30 local).
+BASE_TIME = time.mktime((2024, 3, 15, 14, 30, 0, 0, 0, -1))
+
+UF_CODES = (35, 33, 31, 41, 43, 42, 29, 26, 23, 52)
+ORG_NAMES = ("Comércio de Alimentos São João", "Indústria Têxtil Açaí", "Distribuidora Irmãos Gonçalves",
+             "Farmácia Popular Ipê", "Metalúrgica Conceição", "Papelaria União", "Transportes Paraná",
+             "Calçados Itaúna", "Móveis Araújo", "Agropecuária Boa Esperança", "Construtora Jequitibá",
+             "Laticínios Serra Azul")
+
+
+def mod11_digit(digits, max_weight=9):
+    """Check digit used by NF-e keys (weights 2..9 from the right) and CNPJs (weights 2..9)."""
+    total = 0
+    weight = 2
+    for ch in reversed(digits):
+        total += int(ch) * weight
+        weight = 2 if weight == max_weight else weight + 1
+    rest = total % 11
+    return 0 if rest < 2 else 11 - rest
+
+
+def make_cnpj(rng):
+    base = "".join(str(rng.randrange(10)) for _ in range(8)) + "0001"
+    d1 = mod11_digit(base)
+    d2 = mod11_digit(base + str(d1))
+    return base + str(d1) + str(d2)
+
+
+def nfe_key(uf, yymm, cnpj, serie, number, code):
+    body = "%02d%s%s55%03d%09d1%08d" % (uf, yymm, cnpj, serie, number, code)
+    # NF-e uses weights 2..9 but a remainder of 0 or 1 gives 0, like the CNPJ rule
+    return body + str(mod11_digit(body))
+
+
+def nfe_xml(key, org, cnpj, uf, year, month, day, number, serie, rng):
+    items = []
+    total = 0
+    for n in range(1, rng.randrange(1, 4) + 1):
+        qty = rng.randrange(1, 20)
+        price = rng.randrange(100, 50000) / 100.0
+        value = round(qty * price, 2)
+        total += value
+        items.append(
+            '    <det nItem="%d"><prod><cProd>%05d</cProd><xProd>Produto %d</xProd><NCM>84713012</NCM>'
+            '<CFOP>5102</CFOP><uCom>UN</uCom><qCom>%d.0000</qCom><vUnCom>%.2f</vUnCom><vProd>%.2f</vProd>'
+            '</prod></det>' % (n, rng.randrange(100000), n, qty, price, value))
+    return (
+        '<?xml version="1.0" encoding="UTF-8"?>\n'
+        '<nfeProc xmlns="http://www.portalfiscal.inf.br/nfe" versao="4.00">\n'
+        ' <NFe>\n'
+        '  <infNFe Id="NFe%s" versao="4.00">\n'
+        '   <ide><cUF>%d</cUF><natOp>Venda de mercadoria</natOp><mod>55</mod><serie>%d</serie>'
+        '<nNF>%d</nNF><dhEmi>%04d-%02d-%02dT10:00:00-03:00</dhEmi><tpNF>1</tpNF></ide>\n'
+        '   <emit><CNPJ>%s</CNPJ><xNome>%s</xNome></emit>\n'
+        '%s\n'
+        '   <total><ICMSTot><vNF>%.2f</vNF></ICMSTot></total>\n'
+        '  </infNFe>\n'
+        ' </NFe>\n'
+        ' <protNFe versao="4.00"><infProt><chNFe>%s</chNFe><cStat>100</cStat>'
+        '<xMotivo>Autorizado o uso da NF-e</xMotivo></infProt></protNFe>\n'
+        '</nfeProc>\n' % (key, uf, serie, number, year, month, day, cnpj, org, "\n".join(items), total, key))
+
+
+def write_file(path, text, mtime):
+    with open(path, "w", encoding="utf-8", newline="\n") as f:
+        f.write(text)
+    os.utime(path, (mtime, mtime))
+
+
+def make_organisation(root, number, months, per_month, rng):
+    """Creates XMLFTP/Organização <number>/AAAAMM/*.xml and returns the list of files written."""
+    org_dir = os.path.join(root, "XMLFTP", "Organização %d" % number)
+    os.makedirs(org_dir, exist_ok=True)
+    org = ORG_NAMES[number % len(ORG_NAMES)]
+    cnpj = make_cnpj(rng)
+    uf = UF_CODES[number % len(UF_CODES)]
+    written = []
+    nf_number = rng.randrange(1000, 90000)
+    for m in range(months):
+        year, month = 2023 + (m + 6) // 12, (m + 6) % 12 + 1
+        month_dir = os.path.join(org_dir, "%04d%02d" % (year, month))
+        os.makedirs(month_dir, exist_ok=True)
+        for _ in range(per_month):
+            nf_number += 1
+            day = rng.randrange(1, 29)
+            key = nfe_key(uf, "%02d%02d" % (year % 100, month), cnpj, 1, nf_number, rng.randrange(10 ** 8))
+            path = os.path.join(month_dir, key + "-nfe.xml")
+            mtime = time.mktime((year, month, day, rng.randrange(7, 19), rng.randrange(60), 0, 0, 0, -1))
+            write_file(path, nfe_xml(key, org, cnpj, uf, year, month, day, nf_number, 1, rng), mtime)
+            written.append(path)
+        os.utime(month_dir, (BASE_TIME, BASE_TIME))
+    os.utime(org_dir, (BASE_TIME, BASE_TIME))
+    return written
+
+
+def make_system_dirs(root):
+    for name in SYSTEM_DIRS:
+        os.makedirs(os.path.join(root, name), exist_ok=True)
+    write_file(os.path.join(root, "EXEFTP", "atualizador.ini"), "[Atualizador]\nVersao=6.39.15\n", BASE_TIME)
+    write_file(os.path.join(root, "RELFTP", "relatório mensal.txt"), "Relatório de notas emitidas\n", BASE_TIME)
+    write_file(os.path.join(root, "TMPFTP", "leia-me.txt"), "Área temporária de transferência.\n", BASE_TIME)
+
+
+def make_big_dir(root, entries, rng):
+    big = os.path.join(root, "XMLFTP", "Grande")
+    os.makedirs(big, exist_ok=True)
+    cnpj = make_cnpj(rng)
+    for n in range(entries):
+        key = nfe_key(35, "2403", cnpj, 1, n + 1, rng.randrange(10 ** 8))
+        write_file(os.path.join(big, key + "-nfe.xml"), "<NFe Id=\"NFe%s\"/>\n" % key, BASE_TIME + n)
+    os.utime(big, (BASE_TIME, BASE_TIME))
+
+
+def make_store(root, orgs=(1, 2, 3, 12), months=3, per_month=20, big=0, seed=31600):
+    """Writes the store under root; returns the number of NF-e files written (without the big dir)."""
+    rng = random.Random(seed)
+    make_system_dirs(root)
+    count = 0
+    for number in orgs:
+        count += len(make_organisation(root, number, months, per_month, rng))
+    if big:
+        make_big_dir(root, big, rng)
+    for name in SYSTEM_DIRS:
+        os.utime(os.path.join(root, name), (BASE_TIME, BASE_TIME))
+    return count
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description="Builds a demo store of NF-e XML files.")
+    parser.add_argument("dir")
+    parser.add_argument("--orgs", type=int, default=6, help="number of organisations (numbered 1..N, plus 12)")
+    parser.add_argument("--months", type=int, default=4)
+    parser.add_argument("--per-month", type=int, default=15)
+    parser.add_argument("--big", type=int, default=0, help="add XMLFTP/Grande with this many entries")
+    parser.add_argument("--seed", type=int, default=31600)
+    args = parser.parse_args(argv)
+    orgs = sorted(set(range(1, args.orgs + 1)) | {12})
+    os.makedirs(args.dir, exist_ok=True)
+    count = make_store(args.dir, orgs, args.months, args.per_month, args.big, args.seed)
+    print("%d NF-e files in %d organisations under %s" % (count, len(orgs), args.dir))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,80 @@
+"""A small world for screen tests: a store on disk served by the FTP fixture, an application server
+pointing at it, and helpers to run vop-host scripts against both."""
+
+import itertools
+import os
+import pathlib
+
+from appserver_fixture import AppServer  # noqa: E402  (tests/fixtures is on sys.path via conftest)
+from ftp_fixture import FtpServer  # noqa: E402
+
+USER = "contador"
+PASSWORD = "s3nh@"
+ORG_HOME = "XMLFTP/Organização 12"
+
+_addresses = itertools.count(10)
+
+
+def fresh_loopback():
+    """A loopback address of its own for each FTP server, so tests never share port 21."""
+    n = next(_addresses) + (os.getpid() % 200) * 256
+    return "127.0.%d.%d" % ((n // 250) % 250 + 1, n % 250 + 2)
+
+
+def make_store(root, files=None):
+    """The four system directories, the organisation's home and some invoices."""
+    root = pathlib.Path(root)
+    for d in ("EXEFTP", "RELFTP", "TMPFTP", "XMLFTP", ORG_HOME, ORG_HOME + "/202401"):
+        (root / d).mkdir(parents=True, exist_ok=True)
+    defaults = {
+        ORG_HOME + "/35240112345678000190550010000001231000001234-nfe.xml": b"<nfeProc>1</nfeProc>",
+        ORG_HOME + "/nota fiscal.xml": b"x" * 1536,
+        ORG_HOME + "/vazio.txt": b"",
+        "leia-me.txt": b"store root",
+    }
+    for name, data in (files or defaults).items():
+        path = root / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+    return root
+
+
+def settings_sql(ftp_host, organisation="12", status="S", http_row=None, connect_str=""):
+    sql = "INSERT INTO ftp_data VALUES ('%s','%s','%s','%s','%s');" % (
+        status, ftp_host, USER, PASSWORD.replace("'", "''"), organisation)
+    if http_row is not None:
+        sql += "INSERT INTO http_param VALUES (%s);" % ",".join(
+            "NULL" if v is None else (str(v) if isinstance(v, int) else "'%s'" % v) for v in http_row)
+    sql += "INSERT INTO local_cache VALUES ('', '%s');" % connect_str.replace("'", "''")
+    return sql
+
+
+class World:
+    def __init__(self, tmp_path, organisation="12", files=None, extra_sql="", ftp=True, password=PASSWORD):
+        self.store = make_store(tmp_path / "store", files)
+        self.ftp_host = fresh_loopback()
+        self.ftp = FtpServer(host=self.ftp_host, root=str(self.store), user=USER, password=password) if ftp else None
+        self.app = AppServer(db_sql=settings_sql(self.ftp_host, organisation) + extra_sql)
+
+    def __enter__(self):
+        if self.ftp:
+            self.ftp.__enter__()
+        self.app.__enter__()
+        return self
+
+    def __exit__(self, *exc):
+        self.app.__exit__(*exc)
+        if self.ftp:
+            self.ftp.__exit__(*exc)
+
+    @property
+    def server(self):
+        return (self.app.host, self.app.port)
+
+
+def rows_by_name(dump):
+    return {row["DSNOME"]: row for row in dump["screen"]["rows"]}
+
+
+def names(dump):
+    return [row["DSNOME"] for row in dump["screen"]["rows"]]

@@ -1,0 +1,328 @@
+// TIdFTP against a scripted peer: lost connections, stalls, garbage, multi-line replies, abort races.
+#include "platform/id_ftp.h"
+#include "tests/ftp/ftp_test_helpers.h"
+#include "tests/support/fake_ftp_peer.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace Platform;
+using TestSupport::FakeFtpPeer;
+
+namespace {
+
+constexpr const char* kPassword = "Pa55-Secreta";
+
+class FtpFaultTest : public ::testing::Test {
+protected:
+    void use(FakeFtpPeer& peer)
+    {
+        ftp.Host = peer.host();
+        ftp.Port = peer.port();
+        ftp.Username = "u";
+        ftp.Password = kPassword;
+        ftp.ConnectTimeout = std::chrono::milliseconds(1500);
+        ftp.ReadTimeout = std::chrono::milliseconds(600);
+        log.attach(ftp);
+        peer.start();
+    }
+    // The peer's script must have run to its end without a surprise.
+    static void scriptDone(FakeFtpPeer& peer)
+    {
+        EXPECT_TRUE(peer.finished(std::chrono::seconds(10)));
+        EXPECT_EQ(peer.failure(), "");
+    }
+
+    TIdFTP ftp;
+    FtpTest::EventLog log;
+};
+
+// ---- the connection goes away ------------------------------------------------------------------
+
+TEST_F(FtpFaultTest, Reply421EndsTheSession)
+{
+    FakeFtpPeer peer("127.21.1.1");
+    peer.login().expect("PWD").reply("421 Tempo de inatividade esgotado.").close();
+    use(peer);
+    ftp.Connect();
+    try {
+        ftp.RetrieveCurrentDir();
+        FAIL() << "421 accepted";
+    } catch (const FtpConnectionLost& e) {
+        EXPECT_EQ(e.ReplyCode(), 421);
+        EXPECT_NE(std::string(e.what()).find("inatividade"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(ftp.Connected());
+    EXPECT_EQ(log.statuses.back(), TIdStatus::hsDisconnected);
+    EXPECT_THROW(ftp.ChangeDir("x"), FtpConnectionLost);
+    scriptDone(peer);
+}
+
+TEST_F(FtpFaultTest, Unsolicited421IsSeenByConnected)
+{
+    FakeFtpPeer peer("127.21.1.2");
+    peer.login().reply("421 Servidor em manutenção.").close();
+    use(peer);
+    ftp.Connect();
+    scriptDone(peer);
+    EXPECT_FALSE(ftp.Connected());
+    EXPECT_EQ(log.statuses.back(), TIdStatus::hsDisconnected);
+}
+
+TEST_F(FtpFaultTest, SilentCloseAndResetAreConnectionLoss)
+{
+    for (bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "reset" : "close");
+        FakeFtpPeer peer(reset ? "127.21.1.3" : "127.21.1.4");
+        peer.login().expect("CWD");
+        if (reset)
+            peer.reset();
+        else
+            peer.close();
+        use(peer);
+        ftp.Connect();
+        EXPECT_THROW(ftp.ChangeDir("XMLFTP"), FtpConnectionLost);
+        EXPECT_FALSE(ftp.Connected());
+        scriptDone(peer);
+    }
+}
+
+TEST_F(FtpFaultTest, SilentCloseIsSeenWithoutACommand)
+{
+    FakeFtpPeer peer("127.21.1.5");
+    peer.login().close();
+    use(peer);
+    ftp.Connect();
+    scriptDone(peer);
+    EXPECT_FALSE(ftp.Connected());
+}
+
+// ---- nothing comes back ----------------------------------------------------------------------
+
+TEST_F(FtpFaultTest, MissingBannerTimesOut)
+{
+    FakeFtpPeer peer("127.21.1.6");
+    peer.stall();
+    use(peer);
+    ftp.ConnectTimeout = std::chrono::milliseconds(500);
+    EXPECT_THROW(ftp.Connect(), FtpTimeout);
+    EXPECT_FALSE(ftp.Connected());
+}
+
+TEST_F(FtpFaultTest, MissingReplyTimesOut)
+{
+    FakeFtpPeer peer("127.21.1.7");
+    peer.login().expect("PWD").stall();
+    use(peer);
+    ftp.Connect();
+    EXPECT_THROW(ftp.RetrieveCurrentDir(), FtpTimeout);
+    EXPECT_FALSE(ftp.Connected());
+}
+
+TEST_F(FtpFaultTest, TransferThatStallsAfter150TimesOut)
+{
+    FakeFtpPeer peer("127.21.1.8");
+    peer.login().expect("EPRT").reply("200 ok").expect("RETR").reply("150 Abrindo conexão.").dataConnect()
+        .dataSend(1000).stall();
+    use(peer);
+    ftp.Connect();
+    std::ostringstream out;
+    EXPECT_THROW(ftp.Get("a.xml", out), FtpTimeout);
+    EXPECT_EQ(log.ends, 1);
+    EXPECT_FALSE(ftp.Connected());
+}
+
+TEST_F(FtpFaultTest, DataConnectionThatNeverComesTimesOut)
+{
+    FakeFtpPeer peer("127.21.1.9");
+    peer.login().expect("EPRT").reply("200 ok").expect("RETR").reply("150 Abrindo conexão.").stall();
+    use(peer);
+    ftp.Connect();
+    std::ostringstream out;
+    EXPECT_THROW(ftp.Get("a.xml", out), FtpTimeout);
+    EXPECT_FALSE(ftp.Connected());
+}
+
+// ---- what comes back is wrong ------------------------------------------------------------------
+
+struct GarbageCase {
+    const char* host;
+    const char* name;
+    std::string bytes;
+};
+void PrintTo(const GarbageCase& c, std::ostream* os) { *os << c.name; }
+
+class FtpGarbageTest : public FtpFaultTest, public ::testing::WithParamInterface<GarbageCase> {};
+
+TEST_P(FtpGarbageTest, GarbageReplyIsAProtocolError)
+{
+    FakeFtpPeer peer(GetParam().host);
+    peer.login().expect("PWD").send(GetParam().bytes).stall();
+    use(peer);
+    ftp.Connect();
+    try {
+        ftp.RetrieveCurrentDir();
+        FAIL() << "garbage accepted";
+    } catch (const FtpError& e) {
+        EXPECT_FALSE(std::string(e.what()).empty());
+    }
+    EXPECT_FALSE(ftp.Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, FtpGarbageTest,
+                         ::testing::Values(GarbageCase{"127.21.1.10", "Prose", "Ola, tudo bem?\r\n"},
+                                           GarbageCase{"127.21.1.11", "ShortCode", "25\r\n"},
+                                           GarbageCase{"127.21.1.12", "Binary", "\x01\x02\xff\xfe lixo\r\n"},
+                                           GarbageCase{"127.21.1.13", "CodeOutOfRange", "999 fora da faixa\r\n"},
+                                           GarbageCase{"127.21.1.14", "NoSeparator", "257x\"/\"\r\n"},
+                                           GarbageCase{"127.21.1.15", "EndlessMultiLine", "257-\"/\"\r\n mais\r\n"},
+                                           GarbageCase{"127.21.1.16", "EndlessLine", std::string(100000, 'A')}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FtpFaultTest, MultiLineRepliesAreReadWholeAndKeepStep)
+{
+    FakeFtpPeer peer("127.21.1.17");
+    peer.send("220-Bem-vindo\r\n220-segunda linha\r\n 220 ainda não acabou\r\n220 pronto\r\n")
+        .expect("USER").reply("331 senha")
+        .expect("PASS").send("230-Avisos:\r\n230-\r\n  leia com aten\xE7\xE3o\r\n230 entrou\r\n")
+        .expect("PWD").send("257-\"/Organiza\xE7\xE3o \"\"12\"\"\" \xE9 o atual\r\n257 fim\r\n")
+        .expect("CWD").send("250 ok\r\n")
+        .expect("SIZE").send("213 48213\r\n");
+    use(peer);
+    ftp.Connect();
+    EXPECT_EQ(ftp.LastReply(), "230-Avisos:\n230-\n  leia com atenção\n230 entrou");
+    EXPECT_EQ(ftp.RetrieveCurrentDir(), "/Organização \"12\"");
+    ftp.ChangeDir("x");
+    EXPECT_EQ(ftp.LastReply(), "250 ok");
+    EXPECT_EQ(ftp.Size("a.xml"), 48213);
+    scriptDone(peer);
+}
+
+TEST_F(FtpFaultTest, DataClosedEarlyWith426FailsButKeepsTheSession)
+{
+    FakeFtpPeer peer("127.21.1.18");
+    peer.login().expect("EPRT").reply("200 ok").expect("RETR").reply("150 ok").dataConnect().dataSend(5000)
+        .dataClose().reply("426 Conexão encerrada; transferência interrompida.").expect("PWD").reply("257 \"/\"");
+    use(peer);
+    ftp.Connect();
+    std::ostringstream out;
+    try {
+        ftp.Get("a.xml", out);
+        FAIL() << "426 accepted";
+    } catch (const FtpAborted&) {
+        FAIL() << "nobody aborted";
+    } catch (const FtpError& e) {
+        EXPECT_EQ(e.ReplyCode(), 426);
+    }
+    EXPECT_EQ(log.ends, 1);
+    EXPECT_EQ(ftp.RetrieveCurrentDir(), "/");
+    scriptDone(peer);
+}
+
+TEST_F(FtpFaultTest, ActiveModeFallsBackToPort)
+{
+    FakeFtpPeer peer("127.21.1.19");
+    peer.login().expect("EPRT").reply("500 'EPRT': command not understood").expect("PORT").reply("200 ok")
+        .expect("LIST").reply("150 ok").dataConnect().dataClose().reply("226 ok")
+        .expect("PORT").reply("200 ok").expect("LIST").reply("150 ok").dataConnect().dataClose().reply("226 ok");
+    use(peer);
+    ftp.Connect();
+    std::vector<std::string> lines;
+    ftp.List(lines);
+    ftp.List(lines); // EPRT is not tried again on this session
+    EXPECT_TRUE(lines.empty());
+    scriptDone(peer);
+}
+
+// ---- abort --------------------------------------------------------------------------------------
+
+struct AbortRace {
+    const char* host;
+    bool transferEndedFirst; // the server finished the transfer before it saw ABOR
+};
+
+void PrintTo(const AbortRace& c, std::ostream* os) { *os << (c.transferEndedFirst ? "226 then 225" : "426 then 226"); }
+
+class FtpAbortRaceTest : public FtpFaultTest, public ::testing::WithParamInterface<AbortRace> {};
+
+TEST_P(FtpAbortRaceTest, BothRepliesAreConsumed)
+{
+    FakeFtpPeer peer(GetParam().host);
+    peer.login().expect("EPRT").reply("200 ok").expect("RETR").reply("150 ok").dataConnect().dataSend(8 << 20);
+    if (GetParam().transferEndedFirst)
+        peer.dataClose().reply("226 Transfer complete.").expect("ABOR").reply("225 No transfer to ABOR.");
+    else
+        peer.expect("ABOR").dataClose().send("426 Transfer aborted.\r\n226 ABOR successful.\r\n");
+    peer.expect("PWD").reply("257 \"/depois\"");
+    use(peer);
+    ftp.Connect();
+    ftp.OnWork = [&](TWorkMode, std::int64_t) {
+        ftp.Abort();
+        ftp.KillDataChannel();
+    };
+    std::ostringstream out;
+    EXPECT_THROW(ftp.Get("a.xml", out), FtpAborted);
+    EXPECT_EQ(log.ends, 1);
+    EXPECT_TRUE(ftp.Connected());
+    EXPECT_EQ(ftp.RetrieveCurrentDir(), "/depois");
+    scriptDone(peer);
+    // Telnet IP, then the urgent IAC, DM, and the command.
+    const auto commands = peer.commands();
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands[commands.size() - 2], "\xFF\xF4\xFF\xF2" "ABOR");
+}
+
+INSTANTIATE_TEST_SUITE_P(Races, FtpAbortRaceTest,
+                         ::testing::Values(AbortRace{"127.21.1.20", false}, AbortRace{"127.21.1.21", true}),
+                         [](const auto& info) {
+                             return std::string(info.param.transferEndedFirst ? "TransferEndedFirst" : "AbortFirst");
+                         });
+
+// ---- what is sent ---------------------------------------------------------------------------------
+
+TEST_F(FtpFaultTest, LineBreaksInArgumentsAreRefusedWithoutSending)
+{
+    FakeFtpPeer peer("127.21.1.22");
+    peer.login().expect("PWD").reply("257 \"/\"").expect("CWD").reply("250 ok");
+    use(peer);
+    ftp.Connect();
+    EXPECT_THROW(ftp.ChangeDir("XMLFTP\r\nDELE importante.xml"), FtpError);
+    EXPECT_THROW(ftp.MakeDir("a\nb"), FtpError);
+    EXPECT_THROW(ftp.Delete("a\rb"), FtpError);
+    EXPECT_THROW(ftp.SendCmd("NOOP\r\nRMD XMLFTP", {200}), FtpError);
+    std::ostringstream out;
+    EXPECT_THROW(ftp.Get("x\r\nDELE y", out), FtpError);
+    EXPECT_THROW(ftp.ChangeDir("名"), FtpError);
+    EXPECT_TRUE(ftp.Connected());
+    EXPECT_EQ(ftp.RetrieveCurrentDir(), "/");
+    ftp.ChangeDir("ÿç");
+    scriptDone(peer);
+    const std::vector<std::string> expected = {"USER u", std::string("PASS ") + kPassword, "PWD",
+                                               "CWD \xFF\xFF\xE7"};
+    EXPECT_EQ(peer.commands(), expected);
+    EXPECT_EQ(log.begins.size(), 0u); // the refused RETR never started
+}
+
+TEST_F(FtpFaultTest, PasswordNeverAppearsInMessages)
+{
+    const std::string echoes[] = {"530 Senha " + std::string(kPassword) + " incorreta.",
+                                  "421 Adeus " + std::string(kPassword),
+                                  "lixo " + std::string(kPassword)};
+    int n = 0;
+    for (const auto& echo : echoes) {
+        SCOPED_TRACE(echo);
+        FakeFtpPeer peer("127.21.1." + std::to_string(30 + n++));
+        peer.reply("220 oi").expect("USER").reply("331 senha").expect("PASS").reply(echo).stall();
+        use(peer);
+        try {
+            ftp.Connect();
+            FAIL() << "login accepted";
+        } catch (const FtpError& e) {
+            EXPECT_EQ(std::string(e.what()).find(kPassword), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(ftp.Connected());
+    }
+}
+
+} // namespace

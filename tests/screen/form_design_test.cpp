@@ -1,0 +1,154 @@
+// What a user meets of the screen's design, checked on a real form in a real MDI area. No
+// application server answers here, so opening shows the settings error and leaves the screen open.
+#include "package/module_globals.h"
+#include "screen/ctrl_arq_xml_nfe.h"
+
+#include "mrv/application.h"
+#include "mrv/quelbar.h"
+#include "mrv/scripted_prompts.h"
+#include "platform/progress_bar.h"
+#include "platform/status_bar.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace Cli_Vop31600;
+
+namespace {
+
+class FormDesign : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto scripted = std::make_unique<Mrv::ScriptedPrompts>();
+        prompts = scripted.get();
+        Mrv::installPrompts(std::move(scripted));
+        Quelbar::SetWebServer("127.0.0.1", 1);  // nothing listens there
+        window.setCentralWidget(area);
+        window.resize(1100, 600);
+        window.show();
+        Mrv::Application::instance().setMdiArea(area);
+        boStCriado = false;
+        CriaCtrlArqXMLNFe();
+        form = frmCtrlArqXMLNFe;
+        ASSERT_NE(form, nullptr);
+    }
+    void TearDown() override
+    {
+        if (form && form->subWindow())
+            delete form->subWindow();
+        boStCriado = false;
+        Mrv::Application::instance().setMdiArea(nullptr);
+        Mrv::installPrompts(nullptr);
+    }
+
+    QMainWindow window;
+    QMdiArea* area = new QMdiArea(&window);
+    Mrv::ScriptedPrompts* prompts = nullptr;
+    TfrmCtrlArqXMLNFe* form = nullptr;
+};
+
+} // namespace
+
+TEST_F(FormDesign, OpeningWithoutSettingsShowsTheErrorAndKeepsTheScreenUsable)
+{
+    EXPECT_TRUE(boStCriado);
+    const auto transcript = prompts->transcript();
+    ASSERT_EQ(transcript.size(), 1u);
+    EXPECT_EQ(transcript[0].kind, "error");
+    EXPECT_EQ(form->windowTitle().toStdString(), "Controle de Arquivos XML da NF-e");
+    EXPECT_TRUE(form->btnHome->isEnabled());
+    EXPECT_TRUE(form->btnUpload->isEnabled());
+    EXPECT_FALSE(form->btnAbortar->isEnabled());
+    EXPECT_TRUE(form->cdsArquivos.IsEmpty());
+    EXPECT_TRUE(form->edtDiretorio->text().isEmpty());
+    // FormShow stopped at the settings: the progress bar was never moved into the status bar.
+    EXPECT_NE(form->ProgressBar->parentWidget(), form->StatusBar);
+    EXPECT_EQ(Mrv::Application::instance().cursor(), Mrv::crDefault);
+}
+
+TEST_F(FormDesign, HintsTagsAndColumns)
+{
+    EXPECT_EQ(form->btnHome->toolTip(), "Home (Ctrl+H)");
+    EXPECT_EQ(form->btnNivelAcima->toolTip(), "Nível Acima (Ctrl+Z)");
+    EXPECT_EQ(form->btnAtualizar->toolTip(), "Atualizar (Ctrl+A)");
+    EXPECT_EQ(form->btnAbortar->toolTip(), "Abortar (Ctrl+A)");
+    EXPECT_EQ(form->sbtConfirma->toolTip(), "Download (Ctrl+D)");
+    EXPECT_EQ(form->btnUpload->toolTip(), "Upload (Ctrl+U)");
+    EXPECT_EQ(form->btnExcluir->toolTip(), "Excluir (Ctrl+E)");
+    EXPECT_EQ(form->btnNovoDir->toolTip(), "Criar Novo Diretório (Ctrl+N)");
+    EXPECT_EQ(form->sbtConfirma->Tag(), 0);
+    EXPECT_EQ(form->btnUpload->Tag(), 1);
+
+    const QAbstractItemModel* model = form->dbgArquivos->model();
+    const QStringList titles{"Modificado", "Tipo", "Tamanho", "Nome"};
+    const QList<int> widths{100, 40, 175, 500};
+    ASSERT_EQ(model->columnCount(), 4);
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString(), titles[c]);
+        EXPECT_EQ(form->dbgArquivos->columnWidth(c), widths[c]);
+    }
+    EXPECT_EQ(form->dbgArquivos->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(form->StatusBar->Panel(0)->width(), 200);
+    EXPECT_EQ(form->StatusBar->Panel(1)->width(), 620);
+    EXPECT_EQ(form->StatusBar->Panel(2)->width(), 50);
+    EXPECT_EQ(form->cdsArquivos.IndexName(), "cdsArquivosIndex1");
+}
+
+TEST_F(FormDesign, MessageTextsByteForByte)
+{
+    const std::pair<const char*, const char*> expected[] = {
+        {"DISCONECTADO", "Disconectado"},
+        {"VEL_DOWNLOAD", "Velocidade Download "},
+        {"VEL_UPLOAD", "Velocidade Upload %s (Arquivo %s de %s)."},
+        {"TRANSF_COMPLETA", "Transferência Completa (%s Bytes Recebidos em %s Segundos)."},
+        {"NOVO_DIRETORIO", "Criar Novo Diretório"},
+        {"NOME", "Nome"},
+        {"TRANSF_CANCELADA", "Transferência Cancelada."},
+        {"CONF_EXCLUSAO", "Confirma exclusão?"},
+        {"PROCESSO_RODANDO", "Existe um download ou upload em andamento. Deseja cancelar a operação?"},
+        {"EXCLUSAO_BLOQUEADA",
+         "Operação bloqueada. Diretório necessário para o funcionamento dos sistemas Morvane."},
+        {"NOVO_DIR_JA_EXISTE", "Operação bloqueada. Já existe um diretório com este nome."},
+        {"TRANSF_FALHOU", "Falha na transferência: %s."},
+    };
+    for (const auto& [key, text] : expected)
+        EXPECT_EQ(form->msgPadrao->Msg(key), text) << key;
+}
+
+TEST_F(FormDesign, ShortcutsFireWhileTheirButtonsAreDisabled)
+{
+    form->ControlaComponentes(false, true);
+    ASSERT_FALSE(form->btnUpload->isEnabled());
+    form->subWindow()->activateWindow();
+    area->setActiveSubWindow(form->subWindow());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    form->setFocus();
+    prompts->queueOpen(std::nullopt);  // the open dialog is cancelled: no transfer starts
+    QTest::keyClick(form->dbgArquivos, Qt::Key_U, Qt::ControlModifier);
+    const auto transcript = prompts->transcript();
+    ASSERT_FALSE(transcript.empty());
+    EXPECT_EQ(transcript.back().kind, "open");
+    EXPECT_FALSE(form->transferRunning());
+    // Abort has no shortcut at all.
+    EXPECT_TRUE(form->actAbortar->shortcut().isEmpty());
+    EXPECT_EQ(form->actAtualizar->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+}
+
+TEST_F(FormDesign, SecondOpenOnlyRaisesTheScreen)
+{
+    const auto before = prompts->transcript().size();
+    form->subWindow()->showMinimized();
+    CriaCtrlArqXMLNFe();
+    EXPECT_EQ(frmCtrlArqXMLNFe, form);
+    EXPECT_EQ(prompts->transcript().size(), before);  // no second settings fetch, no second error
+    EXPECT_FALSE(form->subWindow()->isMinimized());
+    EXPECT_EQ(area->subWindowList().size(), 1);
+}

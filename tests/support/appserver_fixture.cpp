@@ -1,0 +1,145 @@
+#include "tests/support/appserver_fixture.h"
+
+#include "tests/support/test_paths.h"
+
+#include <Poco/PipeStream.h>
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+namespace TestSupport {
+namespace {
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "vop-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary directory");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+ServerProcess::ServerProcess(const std::vector<std::string>& args)
+{
+    std::vector<std::string> all = args;
+    all.push_back("--watch-stdin");
+    handle_.emplace(Poco::Process::launch(TestPaths::binDir() + "/vop-appserver", all, &stdin_, &stdout_, nullptr));
+    Poco::PipeInputStream out(stdout_);
+    std::string line;
+    std::getline(out, line);
+    try {
+        port_ = std::stoi(line);
+    } catch (const std::exception&) {
+        stop();
+        throw std::runtime_error("vop-appserver did not start (first line: '" + line + "')");
+    }
+}
+
+ServerProcess::~ServerProcess()
+{
+    stop();
+}
+
+void ServerProcess::stop()
+{
+    if (!handle_)
+        return;
+    stdin_.close(Poco::Pipe::CLOSE_WRITE);
+    try {
+        Poco::Process::requestTermination(handle_->id());
+    } catch (const std::exception&) {
+    }
+    handle_->wait();
+    handle_.reset();
+}
+
+void execSql(const std::string& dbPath, const std::string& sql)
+{
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open(dbPath.c_str(), &db);
+    std::unique_ptr<sqlite3, int (*)(sqlite3*)> guard(db, &sqlite3_close);
+    if (rc != SQLITE_OK)
+        throw std::runtime_error("cannot open " + dbPath);
+    sqlite3_busy_timeout(db, 5000);
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+        const std::string text = message ? message : "unknown error";
+        sqlite3_free(message);
+        throw std::runtime_error("SQL error: " + text);
+    }
+}
+
+AppServerProcess::AppServerProcess(const std::string& dbSql, const std::string& host)
+    : host_(host), dbPath_(dir_.path() + "/appserver.db")
+{
+    execSql(dbPath_, readFile(TestPaths::sourceDir() + "/appserver/schema.sql"));
+    if (!dbSql.empty())
+        execSql(dbPath_, dbSql);
+    server_ = std::make_unique<ServerProcess>(std::vector<std::string>{"--db", dbPath_, "--host", host_, "--port", "0"});
+}
+
+void AppServerProcess::exec(const std::string& sql) const
+{
+    execSql(dbPath_, sql);
+}
+
+namespace {
+
+std::vector<std::string> gatewayArgs(const std::string& store, const std::string& login, const std::string& password,
+    const std::string& certFile, const std::string& keyFile, const std::string& host)
+{
+    std::vector<std::string> args{"--gateway", "--store", store, "--login", login, "--password", password, "--host", host, "--port", "0"};
+    if (!certFile.empty()) {
+        args.insert(args.end(), {"--cert", certFile, "--key", keyFile});
+    }
+    return args;
+}
+
+} // namespace
+
+GatewayProcess::GatewayProcess(const std::string& store, const std::string& login, const std::string& password,
+    const std::string& certFile, const std::string& keyFile, const std::string& host)
+    : host_(host), server_(gatewayArgs(store, login, password, certFile, keyFile, host))
+{
+}
+
+TestCertificate makeTestCertificate(const std::string& dir)
+{
+    TestCertificate cert{dir + "/cert.pem", dir + "/key.pem"};
+    Poco::Pipe messages;
+    Poco::ProcessHandle openssl = Poco::Process::launch("/usr/bin/openssl",
+        {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
+            "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", cert.keyFile, "-out", cert.certFile},
+        nullptr, &messages, &messages);
+    // Drained so that openssl never blocks on a full pipe; shown only when it fails.
+    Poco::PipeInputStream text(messages);
+    std::string output((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());
+    if (openssl.wait() != 0)
+        throw std::runtime_error("openssl could not make the test certificate: " + output);
+    return cert;
+}
+
+} // namespace TestSupport

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "platform/thread.h"
+
+#include <QPointer>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace Platform {
+class TIdFTP;
+class TIdHTTP;
+enum class TWorkMode;
+} // namespace Platform
+
+namespace Cli_Vop31600 {
+class TfrmCtrlArqXMLNFe;
+}
+
+namespace Cli_Vop31601 {
+
+class ProgressReporter;
+
+// One transfer job on its own thread: the download of the current row's file (job 0) or the upload
+// of the open dialog's selection (job 1), over its own FTP connection or through the HTTP gateway.
+// Every touch of the screen happens on the GUI thread through Synchronize; the screen is reached
+// through a guarded pointer and is kept alive until the worker ends.
+class TThrCtrlArqXMLNFe : public Platform::TThread {
+public:
+    static std::shared_ptr<TThrCtrlArqXMLNFe> Create(int job, Cli_Vop31600::TfrmCtrlArqXMLNFe* screen);
+    ~TThrCtrlArqXMLNFe() override;
+
+    void ConnectaFTP();
+    void UpdateControlaComponentes();
+
+    void IdFTPWorkBegin(Platform::TWorkMode mode, std::int64_t expected);
+    void _IdFTPWork(Platform::TWorkMode mode, std::int64_t count);
+    void IdFTPWorkEnd(Platform::TWorkMode mode);
+    void _IdHttpWorkBegin(Platform::TWorkMode mode, std::int64_t expected);
+    void _IdHTTPWork(Platform::TWorkMode mode, std::int64_t count);
+    void _IdHttpPWorkEnd(Platform::TWorkMode mode);
+
+    std::int32_t InOperacao = 0;
+    std::int32_t InQtdArquivos = 0;
+    std::int32_t InArquivoAtual = 0;
+    bool boHabilitar = false;
+    bool boCancelado = false;
+    bool boParado = false;
+    std::int64_t InTamanho = 0;
+    std::chrono::steady_clock::time_point DtInicio;
+    std::unique_ptr<Platform::TIdFTP> FtpCliente;
+    std::unique_ptr<Platform::TIdHTTP> HttpCliente;
+
+protected:
+    void Execute() override;
+
+private:
+    TThrCtrlArqXMLNFe(int job, Cli_Vop31600::TfrmCtrlArqXMLNFe* screen);
+
+    bool readScreen();
+    bool chooseDownloadTarget();
+    bool chooseUploadFiles();
+    void downloadFtp();
+    void downloadGateway();
+    void uploadFtp();
+    void uploadGateway();
+    void cleanUp();
+    void removePartialUpload();
+    void enterState(bool enable, bool idle);
+    void reportFailure(const std::string& cause);
+    std::string gatewayUrl(const std::string& endpoint, const std::string& name) const;
+    void workBegin(Platform::TWorkMode mode, std::int64_t expected);
+    bool workProgress(Platform::TWorkMode mode, std::int64_t count);
+    void workEnd(Platform::TWorkMode mode);
+
+    QPointer<Cli_Vop31600::TfrmCtrlArqXMLNFe> screen_;  // dereferenced on the GUI thread only
+    std::unique_ptr<ProgressReporter> progress_;
+
+    // What the worker read of the screen, on the GUI thread, before it started working.
+    bool http_ = false;
+    bool isDirectory_ = false;
+    bool hasRow_ = false;
+    std::string remoteName_;
+    std::string directory_;
+    std::string host_, user_, password_;
+    std::string connectStr_, httpPort_;
+    int httpsFlag_ = 0;
+    std::string localPath_;
+    std::string tempPath_;
+    std::vector<std::string> files_;
+    bool partialUploadStarted_ = false;
+    std::int64_t transferBytes_ = 0;  // the byte count the completion text reports
+    bool failed_ = false;
+    std::string failure_;
+    std::string messages_[5];  // VEL_DOWNLOAD, VEL_UPLOAD, TRANSF_COMPLETA, TRANSF_CANCELADA, TRANSF_FALHOU
+};
+
+} // namespace Cli_Vop31601

@@ -1,0 +1,93 @@
+// The worker's work-event handlers: progress bar, speed read-out, completion and cancellation texts.
+// They run on the worker thread inside the client's transfer call and never wait on the GUI.
+#include "transfer/ThrCtrlArqXMLNFe.h"
+
+#include "package/module_globals.h"
+#include "transfer/progress_format.h"
+#include "transfer/progress_reporter.h"
+
+#include "platform/id_ftp.h"
+
+#include <atomic>
+
+namespace Cli_Vop31601 {
+namespace {
+
+void setAverageSpeed(double value) { std::atomic_ref<double>(Cli_Vop31600::VelocidadeMedia).store(value); }
+double averageSpeedNow() { return std::atomic_ref<double>(Cli_Vop31600::VelocidadeMedia).load(); }
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
+
+void TThrCtrlArqXMLNFe::workBegin(Platform::TWorkMode mode, std::int64_t expected)
+{
+    DtInicio = std::chrono::steady_clock::now();
+    if (mode == Platform::TWorkMode::wmWrite)
+        partialUploadStarted_ = true;
+    transferBytes_ = expected > 0 ? expected : InTamanho;
+    progress_->setMax(transferBytes_);
+    progress_->publish(true);
+    setAverageSpeed(0.0);
+}
+
+// Returns false when the transfer is to stop (termination requested).
+bool TThrCtrlArqXMLNFe::workProgress(Platform::TWorkMode mode, std::int64_t count)
+{
+    if (Terminated()) {
+        boCancelado = true;
+        return false;
+    }
+    double speed = 0.0;
+    if (averageSpeed(count, secondsSince(DtInicio), speed))
+        setAverageSpeed(speed);
+    const std::string speedText = formatSpeed(averageSpeedNow(), localeDecimalSeparator());
+    if (mode == Platform::TWorkMode::wmRead)
+        progress_->setText(messages_[0] + speedText);
+    else
+        progress_->setText(formatMessage(messages_[1], {speedText, std::to_string(InArquivoAtual),
+                                                         std::to_string(InQtdArquivos)}));
+    progress_->setPosition(count);
+    progress_->publish(false);
+    return true;
+}
+
+void TThrCtrlArqXMLNFe::workEnd(Platform::TWorkMode /*mode*/)
+{
+    if (boCancelado) {
+        progress_->setText(messages_[3]);
+    } else {
+        const std::string elapsed = formatElapsed(secondsSince(DtInicio), localeTimeSeparator());
+        progress_->setText(formatMessage(messages_[2], {std::to_string(InTamanho > 0 ? InTamanho : transferBytes_), elapsed}));
+    }
+    InTamanho = 0;
+    progress_->setPosition(0);
+    progress_->publish(true);
+    setAverageSpeed(0.0);
+}
+
+void TThrCtrlArqXMLNFe::IdFTPWorkBegin(Platform::TWorkMode mode, std::int64_t expected) { workBegin(mode, expected); }
+
+void TThrCtrlArqXMLNFe::_IdFTPWork(Platform::TWorkMode mode, std::int64_t count)
+{
+    if (!workProgress(mode, count) && FtpCliente) {
+        // Over FTP the transfer is abandoned at once: abort, then drop the data connection.
+        FtpCliente->Abort();
+        FtpCliente->KillDataChannel();
+    }
+}
+
+void TThrCtrlArqXMLNFe::IdFTPWorkEnd(Platform::TWorkMode mode) { workEnd(mode); }
+
+void TThrCtrlArqXMLNFe::_IdHttpWorkBegin(Platform::TWorkMode mode, std::int64_t expected) { workBegin(mode, expected); }
+
+// Over the gateway a termination request only marks the transfer cancelled; it runs to its end and
+// the clean-up removes the result.
+void TThrCtrlArqXMLNFe::_IdHTTPWork(Platform::TWorkMode mode, std::int64_t count) { workProgress(mode, count); }
+
+void TThrCtrlArqXMLNFe::_IdHttpPWorkEnd(Platform::TWorkMode mode) { workEnd(mode); }
+
+} // namespace Cli_Vop31601

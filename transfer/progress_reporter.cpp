@@ -1,0 +1,80 @@
+#include "transfer/progress_reporter.h"
+
+#include "screen/ctrl_arq_xml_nfe.h"
+
+#include "platform/progress_bar.h"
+#include "platform/status_bar.h"
+#include "platform/thread.h"
+
+namespace Cli_Vop31601 {
+
+ProgressReporter::ProgressReporter(QPointer<Cli_Vop31600::TfrmCtrlArqXMLNFe> screen)
+    : state_(std::make_shared<State>())
+{
+    state_->screen = std::move(screen);
+}
+
+void ProgressReporter::setMax(std::int64_t max)
+{
+    std::lock_guard lock(state_->mutex);
+    state_->max = max;
+    state_->hasMax = true;
+}
+
+void ProgressReporter::setText(const std::string& text)
+{
+    std::lock_guard lock(state_->mutex);
+    state_->text = text;
+    state_->hasText = true;
+}
+
+void ProgressReporter::setPosition(std::int64_t position)
+{
+    std::lock_guard lock(state_->mutex);
+    state_->position = position;
+    state_->hasPosition = true;
+}
+
+void ProgressReporter::publish(bool force)
+{
+    using namespace std::chrono_literals;
+    {
+        std::lock_guard lock(state_->mutex);
+        const auto now = std::chrono::steady_clock::now();
+        if (state_->posted || (!force && now - state_->lastPost < 30ms))
+            return;
+        state_->posted = true;
+        state_->lastPost = now;
+    }
+    Platform::postToGuiThread([state = state_] { apply(state); });
+}
+
+void ProgressReporter::apply(const std::shared_ptr<State>& state)
+{
+    bool hasMax, hasText, hasPosition;
+    std::int64_t max, position;
+    std::string text;
+    QPointer<Cli_Vop31600::TfrmCtrlArqXMLNFe> screen;
+    {
+        std::lock_guard lock(state->mutex);
+        hasMax = state->hasMax;
+        hasText = state->hasText;
+        hasPosition = state->hasPosition;
+        max = state->max;
+        position = state->position;
+        text = state->text;
+        state->hasMax = state->hasText = state->hasPosition = false;
+        state->posted = false;
+        screen = state->screen;
+    }
+    if (!screen)
+        return;
+    if (hasMax)
+        screen->ProgressBar->SetMax(max);
+    if (hasText)
+        screen->StatusBar->SetPanelText(1, QString::fromStdString(text));
+    if (hasPosition)
+        screen->ProgressBar->SetPosition(position);
+}
+
+} // namespace Cli_Vop31601
