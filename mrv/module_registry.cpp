@@ -5,35 +5,50 @@
 
 namespace Mrv {
 namespace {
-std::mutex& registryMutex()
+
+// Modules unregister from their own destructors at process exit, which may run after this
+// library's statics are gone: the registry remembers that it was destroyed and then ignores them.
+struct Registry {
+    std::mutex mutex;
+    std::vector<std::string> modules;
+    static inline bool destroyed = false;
+    ~Registry() { destroyed = true; }
+};
+
+Registry& registry()
 {
-    static std::mutex m;
-    return m;
+    static Registry instance;
+    return instance;
 }
-std::vector<std::string>& registry()
-{
-    static std::vector<std::string> modules;
-    return modules;
-}
+
 } // namespace
 
 void registerModule(const std::string& fileName)
 {
-    std::lock_guard lock(registryMutex());
-    registry().push_back(fileName);
+    if (Registry::destroyed)
+        return;
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.modules.push_back(fileName);
 }
 
 void unregisterModule(const std::string& fileName)
 {
-    std::lock_guard lock(registryMutex());
-    auto& modules = registry();
-    if (auto it = std::find(modules.begin(), modules.end(), fileName); it != modules.end())
-        modules.erase(it);
+    if (Registry::destroyed)
+        return;
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    if (auto it = std::find(r.modules.begin(), r.modules.end(), fileName); it != r.modules.end())
+        r.modules.erase(it);
 }
 
 std::vector<std::string> loadedModules()
 {
-    std::lock_guard lock(registryMutex());
-    return registry();
+    if (Registry::destroyed)
+        return {};
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    return r.modules;
 }
+
 } // namespace Mrv
