@@ -133,8 +133,19 @@ std::string hideSecret(std::string text, const std::string& secret)
 {
     if (secret.empty())
         return text;
-    for (auto pos = text.find(secret); pos != std::string::npos; pos = text.find(secret, pos + 6))
-        text.replace(pos, secret.size(), "******");
+    // Only a whole-word occurrence is the password: a short one ("p") must not mangle the words
+    // of a message that merely contain it.
+    auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || (c & 0x80) != 0; };
+    for (auto pos = text.find(secret); pos != std::string::npos;) {
+        const auto end = pos + secret.size();
+        const bool whole = (pos == 0 || !isWordChar(text[pos - 1])) && (end >= text.size() || !isWordChar(text[end]));
+        if (whole) {
+            text.replace(pos, secret.size(), "******");
+            pos = text.find(secret, pos + 6);
+        } else {
+            pos = text.find(secret, pos + 1);
+        }
+    }
     return text;
 }
 

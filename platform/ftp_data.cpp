@@ -31,7 +31,11 @@ Poco::Net::SocketAddress FtpDataChannel::listen(const Poco::Net::IPAddress& host
     close();
     killed_ = false;
     try {
-        Poco::Net::ServerSocket listener(Poco::Net::SocketAddress(host, 0), 1);
+        // No address or port reuse: with SO_REUSEPORT two clients' listeners could share one
+        // ephemeral port, and the server's data connection would reach the wrong one.
+        Poco::Net::ServerSocket listener;
+        listener.bind(Poco::Net::SocketAddress(host, 0), false, false);
+        listener.listen(1);
         std::lock_guard lock(mutex_);
         listener_ = std::move(listener);
         return listener_->address();
