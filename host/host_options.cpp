@@ -33,6 +33,10 @@ HostOptions parseHostOptions(int argc, const char* const* argv)
             options.help = true;
             continue;
         }
+        if (arg == "--open") {
+            options.openAtStart = true;
+            continue;
+        }
         if (arg != "--server" && arg != "--script" && arg != "--module")
             throw std::invalid_argument("unknown argument '" + arg + "'");
         if (i + 1 >= argc)

@@ -87,6 +87,8 @@ int main(int argc, char** argv)
             Host::MainWindow window(modules);
             Mrv::Application::instance().setMdiArea(window.mdiArea());
             window.show();
+            if (options.openAtStart && !options.scriptFile)
+                QTimer::singleShot(0, &window, [&window] { window.openScreen(); });
             result = options.scriptFile ? runScript(app, window, modules, *options.scriptFile) : QApplication::exec();
             // The screens go with the window, before their module's Finalize runs.
             Mrv::Application::instance().setMdiArea(nullptr);

@@ -15,10 +15,10 @@ public:
     explicit MainWindow(ModuleHost& modules, QWidget* parent = nullptr);
 
     QMdiArea* mdiArea() const { return area_; }
-
-private:
+    // What the menu's "VOP31600" does: load the module once and open its screen.
     void openScreen();
 
+private:
     ModuleHost& modules_;
     QMdiArea* area_;
 };

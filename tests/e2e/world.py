@@ -50,10 +50,12 @@ def settings_sql(ftp_host, organisation="12", status="S", http_row=None, connect
 
 
 class World:
-    def __init__(self, tmp_path, organisation="12", files=None, extra_sql="", ftp=True, password=PASSWORD):
+    def __init__(self, tmp_path, organisation="12", files=None, extra_sql="", ftp=True, password=PASSWORD,
+                 ftp_options=None):
         self.store = make_store(tmp_path / "store", files)
         self.ftp_host = fresh_loopback()
-        self.ftp = FtpServer(host=self.ftp_host, root=str(self.store), user=USER, password=password) if ftp else None
+        self.ftp = FtpServer(host=self.ftp_host, root=str(self.store), user=USER, password=password,
+                             **(ftp_options or {})) if ftp else None
         self.app = AppServer(db_sql=settings_sql(self.ftp_host, organisation) + extra_sql)
 
     def __enter__(self):
@@ -67,6 +69,15 @@ class World:
         if self.ftp:
             self.ftp.__exit__(*exc)
 
+    def stop_ftp(self):
+        """The FTP server goes away, dropping every connection it holds."""
+        self.ftp.stop()
+
+    def restart_ftp(self):
+        """A new FTP server on the same address, port and store: old sessions are gone."""
+        self.ftp.stop()
+        self.ftp.start()
+
     @property
     def server(self):
         return (self.app.host, self.app.port)
@@ -78,3 +89,53 @@ def rows_by_name(dump):
 
 def names(dump):
     return [row["DSNOME"] for row in dump["screen"]["rows"]]
+
+
+def errors(dump):
+    return [p["text"] for p in dump["prompts"] if p["kind"] == "error"]
+
+
+def prompts_of(dump, kind):
+    return [p for p in dump["prompts"] if p["kind"] == kind]
+
+
+def run_live(tmp_path, lines, server, between=None, timeout=60):
+    """Runs a script while the test acts on the world: between[i]() runs as soon as the i-th dump
+    (0-based) reaches stdout, so the script should `wait` after that dump long enough for it.
+    Returns the same ScriptResult as the run_script fixture."""
+    import subprocess
+    import threading
+
+    from conftest import BIN_DIR, ScriptResult, host_env, parse_dumps, server_address
+
+    between = dict(between or {})
+    script = pathlib.Path(tmp_path) / "live_script.txt"
+    script.write_text("\n".join(lines) + "\n", encoding="utf-8")
+    command = [str(BIN_DIR / "vop-host"), "--script", str(script), "--server", server_address(server)]
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                               text=True, encoding="utf-8", errors="replace", env=host_env(), cwd=tmp_path)
+    stderr_lines = []
+    reader = threading.Thread(target=lambda: stderr_lines.extend(process.stderr), daemon=True)
+    reader.start()
+    timer = threading.Timer(timeout, process.kill)
+    timer.start()
+    stdout_lines = []
+    dumps_seen = 0
+    try:
+        for line in process.stdout:
+            stdout_lines.append(line)
+            if line.startswith("{"):
+                action = between.pop(dumps_seen, None)
+                dumps_seen += 1
+                if action:
+                    action()
+        process.wait()
+    finally:
+        timer.cancel()
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+        reader.join(5)
+    stdout = "".join(stdout_lines)
+    assert not between, "the script ended before dumps %s" % sorted(between)
+    return ScriptResult(process.returncode, stdout, "".join(stderr_lines), parse_dumps(stdout))
