@@ -37,7 +37,7 @@ HostOptions parseHostOptions(int argc, const char* const* argv)
             options.openAtStart = true;
             continue;
         }
-        if (arg != "--server" && arg != "--script" && arg != "--module")
+        if (arg != "--server" && arg != "--script" && arg != "--module" && arg != "--trust-cert")
             throw std::invalid_argument("unknown argument '" + arg + "'");
         if (i + 1 >= argc)
             throw std::invalid_argument(arg + " needs a value");
@@ -46,6 +46,8 @@ HostOptions parseHostOptions(int argc, const char* const* argv)
             parseServer(value, options);
         else if (arg == "--script")
             options.scriptFile = value;
+        else if (arg == "--trust-cert")
+            options.trustedCertificate = value;
         else
             options.modulePath = value;
     }

@@ -6,6 +6,7 @@
 #include "host/script_parser.h"
 #include "host/script_runner.h"
 #include "mrv/application.h"
+#include "platform/id_http.h"
 #include "mrv/prompts.h"
 #include "mrv/quelbar.h"
 #include "mrv/scripted_prompts.h"
@@ -75,6 +76,8 @@ int main(int argc, char** argv)
         std::cout << Host::hostUsage;
         return 0;
     }
+    if (!options.trustedCertificate.empty())
+        Platform::TIdHTTP::SetDefaultTrustedCertificateFile(options.trustedCertificate);
     if (options.serverHost) {
         Quelbar::SetWebServer(*options.serverHost, options.serverPort);
         Host::loadHostHttpSettings(std::cerr);

@@ -85,7 +85,17 @@ std::string quotedFileName(const std::string& path)
 
 } // namespace
 
-TIdHTTP::TIdHTTP() = default;
+namespace {
+std::string& defaultTrustedCertificate()
+{
+    static std::string path;
+    return path;
+}
+} // namespace
+
+void TIdHTTP::SetDefaultTrustedCertificateFile(const std::string& path) { defaultTrustedCertificate() = path; }
+
+TIdHTTP::TIdHTTP() : TrustedCertificateFile(defaultTrustedCertificate()) {}
 TIdHTTP::~TIdHTTP() = default;
 
 Poco::Net::HTTPClientSession& TIdHTTP::session(const std::string& url, std::string& target)

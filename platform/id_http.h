@@ -44,6 +44,9 @@ public:
     std::chrono::milliseconds ConnectTimeout{15000};
     std::chrono::milliseconds ReadTimeout{60000};
     std::string TrustedCertificateFile; // for tests: trust this certificate; verification stays on
+    // What new clients start with in TrustedCertificateFile (the host sets it once, at start, for a
+    // gateway with a self-signed certificate).
+    static void SetDefaultTrustedCertificateFile(const std::string& path);
 
     std::function<void(TWorkMode, std::int64_t expected)> OnWorkBegin; // expected 0 when unknown
     std::function<void(TWorkMode, std::int64_t count)> OnWork;

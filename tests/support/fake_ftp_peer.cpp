@@ -255,6 +255,41 @@ FakeFtpPeer& FakeFtpPeer::dataDrain()
     return *this;
 }
 
+FakeFtpPeer& FakeFtpPeer::dataReceive(std::size_t bytes)
+{
+    steps_.push_back([this, bytes] {
+        if (!data_) {
+            fail("no data connection to read");
+            return false;
+        }
+        data_->setReceiveTimeout(Poco::Timespan(kStepLimit.count(), 0));
+        char buf[65536];
+        std::size_t got = 0;
+        while (got < bytes) {
+            int n = ::recv(data_->impl()->sockfd(), buf, std::min(sizeof buf, bytes - got), 0);
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+            drained_ += static_cast<std::size_t>(n);
+        }
+        return true;
+    });
+    return *this;
+}
+
+FakeFtpPeer& FakeFtpPeer::dataReset()
+{
+    steps_.push_back([this] {
+        if (data_) {
+            data_->setLinger(true, 0);
+            data_->close();
+        }
+        data_.reset();
+        return true;
+    });
+    return *this;
+}
+
 void FakeFtpPeer::start()
 {
     thread_ = std::thread([this] { run(); });

@@ -43,6 +43,8 @@ public:
     FakeFtpPeer& dataSend(std::size_t bytes);        // a byte pattern; a client that hangs up ends it quietly
     FakeFtpPeer& dataClose();
     FakeFtpPeer& dataDrain();                        // read the data connection to its end
+    FakeFtpPeer& dataReceive(std::size_t bytes);     // read that many bytes (or to the end), then go on
+    FakeFtpPeer& dataReset();                        // close the data connection with RST
 
     void start();
     // Waits until the script has run to its end (true) or the time is up (false).
