@@ -8,12 +8,30 @@
 
 namespace Platform::FtpCommand {
 
+namespace {
+
+// The name as a message can show it: control characters become '?'.
+std::string printableName(const std::string& text)
+{
+    std::string out = text;
+    for (auto& c : out)
+        if (static_cast<unsigned char>(c) < 32)
+            c = '?';
+    return out;
+}
+
+} // namespace
+
 std::string encode(const std::string& verb, const std::string& argument, bool secret)
 {
-    const std::string shown = secret ? std::string("(oculto)") : "\"" + argument + "\"";
+    const std::string shown = secret ? std::string("(oculto)") : "\"" + printableName(argument) + "\"";
     if (argument.find_first_of("\r\n") != std::string::npos)
         throw FtpError("O argumento " + shown + " do comando " + verb
                        + " contém quebra de linha e não foi enviado ao servidor FTP.");
+    // A NUL ends the command early on many servers: the server would act on another name.
+    if (argument.find('\0') != std::string::npos)
+        throw FtpError("O argumento " + shown + " do comando " + verb
+                       + " contém um caractere nulo e não foi enviado ao servidor FTP.");
     std::string wire;
     try {
         wire = utf8ToCp1252(argument);

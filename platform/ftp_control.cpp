@@ -223,6 +223,8 @@ bool FtpControlConnection::peekAlive() const
     return !(n == 3 && std::memcmp(head, "421", 3) == 0);
 }
 
+int FtpControlConnection::descriptor() const { return open_ ? socket_.impl()->sockfd() : -1; }
+
 Poco::Net::SocketAddress FtpControlConnection::localAddress() const { return socket_.address(); }
 
 Poco::Net::SocketAddress FtpControlConnection::peerAddress() const { return socket_.peerAddress(); }

@@ -31,6 +31,10 @@ public:
     void sendAbort();
     FtpReply readReply(std::chrono::milliseconds timeout);
 
+    // For waiting on the data connection and the control connection at once.
+    int descriptor() const;
+    bool hasBufferedInput() const { return bufferPos_ < buffer_.size(); }
+
     Poco::Net::SocketAddress localAddress() const;
     Poco::Net::SocketAddress peerAddress() const;
 

@@ -5,6 +5,7 @@
 #include <Poco/Exception.h>
 #include <Poco/Net/NetException.h>
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -44,13 +45,31 @@ Poco::Net::SocketAddress FtpDataChannel::listen(const Poco::Net::IPAddress& host
     }
 }
 
-void FtpDataChannel::accept(std::chrono::milliseconds timeout)
+bool FtpDataChannel::accept(std::chrono::milliseconds timeout, int watchFd, bool watchReady)
 {
     try {
         if (!listener_ || killed_)
             dataBroken("cancelada");
-        if (!listener_->poll(Poco::Timespan(timeout.count() * 1000), Poco::Net::Socket::SELECT_READ))
-            throw FtpTimeout("Tempo esgotado aguardando a conexão de dados do servidor FTP.");
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            // A waiting data connection wins: a quick server may already have sent its final reply.
+            pollfd fds[2] = {{listener_->impl()->sockfd(), POLLIN, 0}, {watchFd, POLLIN, 0}};
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 && !watchReady)
+                throw FtpTimeout("Tempo esgotado aguardando a conexão de dados do servidor FTP.");
+            const nfds_t count = watchFd >= 0 && !watchReady ? 2 : 1;
+            const int ready = ::poll(fds, count, watchReady ? 0 : static_cast<int>(left.count()));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready < 0)
+                dataBroken(std::strerror(errno));
+            if (fds[0].revents != 0)
+                break;
+            if (watchReady || (count == 2 && fds[1].revents != 0))
+                return false;
+            if (ready == 0)
+                throw FtpTimeout("Tempo esgotado aguardando a conexão de dados do servidor FTP.");
+        }
         if (killed_)
             dataBroken("cancelada");
         Poco::Net::StreamSocket accepted = listener_->acceptConnection();
@@ -58,6 +77,7 @@ void FtpDataChannel::accept(std::chrono::milliseconds timeout)
         socket_ = std::move(accepted);
         listener_->close();
         listener_.reset();
+        return true;
     } catch (const FtpError&) {
         throw;
     } catch (const Poco::Exception& e) {

@@ -21,8 +21,11 @@ class FtpDataChannel {
 public:
     // Active mode: listen on an ephemeral port of host; returns the address to announce.
     Poco::Net::SocketAddress listen(const Poco::Net::IPAddress& host);
-    // Active mode, after the server's 1xx reply: take the server's connection.
-    void accept(std::chrono::milliseconds timeout);
+    // Active mode, after the server's 1xx reply: take the server's connection. Returns false when
+    // watchFd (the control connection) has something to read (watchReady: already has) and no
+    // connection is waiting: a server that cannot connect says so there (425), and one that died
+    // closes it; neither is worth waiting a time-out for.
+    bool accept(std::chrono::milliseconds timeout, int watchFd = -1, bool watchReady = false);
     // Passive mode.
     void connect(const Poco::Net::SocketAddress& address, std::chrono::milliseconds timeout);
 

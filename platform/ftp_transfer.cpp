@@ -73,7 +73,11 @@ void TIdFTP::Impl::transfer(const std::string& verb, const std::string& wireLine
         transferRunning = true;
         if (!self.Passive) {
             try {
-                data.accept(self.ReadTimeout);
+                if (!data.accept(self.ReadTimeout, control.descriptor(), control.hasBufferedInput())) {
+                    // The server answered instead of connecting (425, or it went away).
+                    FtpReply reply = readReply();
+                    refused(verb, reply);
+                }
             } catch (const FtpTimeout&) {
                 throw;
             } catch (const FtpError&) {

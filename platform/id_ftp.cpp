@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -17,6 +18,9 @@
 namespace Platform {
 
 namespace {
+
+constexpr std::size_t kMaxListingBytes = 64u << 20;
+constexpr std::size_t kMaxListingLines = 500000;
 
 bool isOneOf(int code, std::initializer_list<int> ok)
 {
@@ -218,7 +222,17 @@ void TIdFTP::List(std::vector<std::string>& lines)
 {
     lines.clear();
     std::string raw;
-    Impl::Sink sink = [&raw](const char* p, std::size_t n) { raw.append(p, n); };
+    std::size_t lineCount = 0;
+    // A hostile or broken server could send without end: the listing is refused past a size that
+    // no real directory reaches, before it can exhaust memory.
+    Impl::Sink sink = [&](const char* p, std::size_t n) {
+        lineCount += static_cast<std::size_t>(std::count(p, p + n, '\n'));
+        if (raw.size() + n > kMaxListingBytes || lineCount > kMaxListingLines)
+            throw FtpError("A listagem do servidor FTP é grande demais (mais de "
+                           + std::to_string(kMaxListingLines) + " linhas ou "
+                           + std::to_string(kMaxListingBytes >> 20) + " MB) e foi recusada.");
+        raw.append(p, n);
+    };
     impl_->transfer("LIST", "LIST\r\n", &sink, nullptr, 0, false);
     std::size_t start = 0;
     while (start < raw.size()) {

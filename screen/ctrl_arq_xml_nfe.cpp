@@ -259,9 +259,14 @@ void TfrmCtrlArqXMLNFe::netCtrlArqXMLNFeBeforeConnect(QObject* /*sender*/)
     netCtrlArqXMLNFe->Port = Quelbar::WebPort();
 }
 
-void TfrmCtrlArqXMLNFe::showEvent(QShowEvent* event)
+void TfrmCtrlArqXMLNFe::showDesigned()
 {
-    TfrmRotiGeral::showEvent(event);
+    // The screen is designed visible: showing it is part of its creation, and the show handler
+    // runs once, right there, whether or not the host's window is on screen yet.
+    if (subWindow())
+        subWindow()->show();
+    else
+        show();
     if (shown_)
         return;
     shown_ = true;
@@ -339,10 +344,8 @@ void CriaCtrlArqXMLNFe()
             frmCtrlArqXMLNFe = nullptr;
             throw;
         }
-        if (frmCtrlArqXMLNFe && frmCtrlArqXMLNFe->subWindow())
-            frmCtrlArqXMLNFe->subWindow()->show();
-        else if (frmCtrlArqXMLNFe)
-            frmCtrlArqXMLNFe->show();
+        if (frmCtrlArqXMLNFe)
+            frmCtrlArqXMLNFe->showDesigned();
         boStCriado = true;
     }
     if (frmCtrlArqXMLNFe) {

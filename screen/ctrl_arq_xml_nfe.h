@@ -135,8 +135,10 @@ public:
     bool transferActive() const { return transferActive_; }
     bool closing() const { return releaseWhenIdle_; }
 
+    // Shows the new screen and runs its show handler once (part of its creation).
+    void showDesigned();
+
 protected:
-    void showEvent(QShowEvent* event) override;
     void Release() override;
 
 private:

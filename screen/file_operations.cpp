@@ -83,6 +83,8 @@ void TfrmCtrlArqXMLNFe::btnNovoDirClick(QObject* /*sender*/)
         IdFTP->MakeDir(name);
         ChangeDir(IdFTP->RetrieveCurrentDir());
     } catch (const std::exception& error) {
+        if (cdsArquivos.ControlsDisabled())
+            cdsArquivos.EnableControls();
         Consiste::MensErro(error);
     }
 }

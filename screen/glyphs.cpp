@@ -1,42 +1,59 @@
 #include "screen/glyphs.h"
 
-#include <QApplication>
 #include <QPainter>
-#include <QStyle>
+#include <QSvgRenderer>
+
+// The resource lives in a static library: referencing its initialiser keeps it in every binary that
+// draws a glyph. Q_INIT_RESOURCE must be used outside any namespace.
+static void initGlyphResource() { Q_INIT_RESOURCE(glyphs); }
 
 namespace Cli_Vop31600 {
+namespace {
 
-QIcon glyphIcon(Glyph glyph)
+QPixmap renderSvg(const QString& resource, int side)
 {
-    QStyle* style = QApplication::style();
+    static const bool registered = (initGlyphResource(), true);
+    (void)registered;
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(resource);
+    if (renderer.isValid()) {
+        QPainter painter(&pixmap);
+        renderer.render(&painter);
+    }
+    return pixmap;
+}
+
+} // namespace
+
+QString glyphResource(Glyph glyph)
+{
     switch (glyph) {
-    case Glyph::Home: return style->standardIcon(QStyle::SP_DirHomeIcon);
-    case Glyph::Up: return style->standardIcon(QStyle::SP_FileDialogToParent);
-    case Glyph::Refresh: return style->standardIcon(QStyle::SP_BrowserReload);
-    case Glyph::Abort: return style->standardIcon(QStyle::SP_BrowserStop);
-    case Glyph::Download: return style->standardIcon(QStyle::SP_ArrowDown);
-    case Glyph::Upload: return style->standardIcon(QStyle::SP_ArrowUp);
-    case Glyph::NewFolder: return style->standardIcon(QStyle::SP_FileDialogNewFolder);
-    case Glyph::Delete: return style->standardIcon(QStyle::SP_TrashIcon);
-    case Glyph::Cancel: return style->standardIcon(QStyle::SP_DialogCloseButton);
+    case Glyph::Home: return QStringLiteral(":/glyphs/home.svg");
+    case Glyph::Up: return QStringLiteral(":/glyphs/up.svg");
+    case Glyph::Refresh: return QStringLiteral(":/glyphs/refresh.svg");
+    case Glyph::Abort: return QStringLiteral(":/glyphs/abort.svg");
+    case Glyph::Download: return QStringLiteral(":/glyphs/download.svg");
+    case Glyph::Upload: return QStringLiteral(":/glyphs/upload.svg");
+    case Glyph::NewFolder: return QStringLiteral(":/glyphs/newfolder.svg");
+    case Glyph::Delete: return QStringLiteral(":/glyphs/delete.svg");
+    case Glyph::Cancel: return QStringLiteral(":/glyphs/cancel.svg");
     }
     return {};
 }
 
+QIcon glyphIcon(Glyph glyph)
+{
+    const QString resource = glyphResource(glyph);
+    QIcon icon;
+    icon.addPixmap(renderSvg(resource, 16));
+    icon.addPixmap(renderSvg(resource, 32));
+    return icon;
+}
+
 QPixmap lampPixmap(bool connected)
 {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor core = connected ? QColor(40, 180, 60) : QColor(210, 40, 40);
-    QRadialGradient light(QPointF(6, 6), 8);
-    light.setColorAt(0, core.lighter(170));
-    light.setColorAt(1, core);
-    painter.setBrush(light);
-    painter.setPen(QPen(core.darker(160), 1));
-    painter.drawEllipse(QRectF(2.5, 2.5, 11, 11));
-    return pixmap;
+    return renderSvg(connected ? QStringLiteral(":/glyphs/lamp_green.svg") : QStringLiteral(":/glyphs/lamp_red.svg"), 16);
 }
 
 } // namespace Cli_Vop31600

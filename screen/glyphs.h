@@ -2,14 +2,18 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <QString>
 
 namespace Cli_Vop31600 {
 
 enum class Glyph { Home, Up, Refresh, Abort, Download, Upload, NewFolder, Delete, Cancel };
 
-// The 16x16 glyph of a button.
+// The glyph of a button, drawn from the module's own SVG images at 16x16 (and 32x32 for high-DPI
+// screens); the disabled look is derived by the style.
 QIcon glyphIcon(Glyph glyph);
-// The connection lamp: green when connected, red otherwise.
+// The connection lamp, 16x16: green when connected, red otherwise.
 QPixmap lampPixmap(bool connected);
+// The resource path of a glyph's SVG image, such as ":/glyphs/home.svg".
+QString glyphResource(Glyph glyph);
 
 } // namespace Cli_Vop31600

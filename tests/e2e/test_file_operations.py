@@ -1,7 +1,7 @@
 """Delete and New directory on the remote tree: the protected system directories, the confirmation,
 names already listed, the server's refusals, and what is reloaded afterwards."""
 
-import re
+import pathlib
 
 from world import ORG_HOME, World, errors, names, prompts_of, run_live
 
@@ -31,9 +31,10 @@ def current_name(dump):
     return screen["rows"][screen["current"]]["DSNOME"]
 
 
-def server_commands(log):
-    """The commands the FTP server received, in order, from its debug log."""
-    return re.findall(r"<- ([A-Z]+)\b", log)
+def server_commands(log_path):
+    """The verbs the FTP server received, in order, from its command log."""
+    lines = pathlib.Path(log_path).read_text(encoding="utf-8").splitlines()
+    return [line.split(" ")[1].upper() for line in lines]
 
 
 # --- the protected system directories at the root --------------------------------------------------
@@ -109,34 +110,34 @@ def test_delete_not_confirmed_or_on_an_empty_listing_changes_nothing(run_script,
 
 
 def test_delete_reloads_and_keeps_the_sort(run_script, tmp_path):
-    files = home_files(**{ORG_HOME + "/vazia/.keep": b""})
+    files = home_files(**{ORG_HOME + "/vazia/.keep": b"", ORG_HOME + "/relatório março.xml": b"r" * 700})
     with World(tmp_path, files=files) as world:
         (world.store / ORG_HOME / "vazia" / ".keep").unlink()
         after_file, after_dir = ok(run_script([
             "open", "title FLTAMANHO", "title FLTAMANHO",
-            "select name vazio.txt", "answer confirm yes", "key Ctrl+E", "dump",
+            "select name vazio.txt", "answer confirm yes", "key Ctrl+E",
+            "select name relatório março.xml", "answer confirm yes", "click btnExcluir", "dump",
             "select name vazia", "answer confirm yes", "click btnExcluir", "dump",
         ], server=world.server))
         left = sorted(p.name for p in (world.store / ORG_HOME).iterdir())
     assert left == ["202401", "grande.xml", "nota fiscal.xml"]
-    assert "vazio.txt" not in names(after_file) and "vazia" in names(after_file)
+    assert "vazio.txt" not in names(after_file) and "relatório março.xml" not in names(after_file)
+    assert "vazia" in names(after_file)
     assert after_dir["screen"]["sort"] == {"index": "idxFLTAMANHO", "descending": True}
     assert [n for n in names(after_dir) if n.endswith(".xml")] == ["grande.xml", "nota fiscal.xml"]
     assert "vazia" not in names(after_dir) and after_dir["screen"]["path"] == HOME
     assert errors(after_dir) == []
 
 
-def test_a_directory_that_is_not_empty_gets_one_rmd_and_the_refusal_without_a_reload(
-        run_script, tmp_path, capfd, monkeypatch):
-    monkeypatch.setenv("VOP_FTP_DEBUG", "1")
-    with World(tmp_path, files=home_files()) as world:
+def test_a_directory_that_is_not_empty_gets_one_rmd_and_the_refusal_without_a_reload(run_script, tmp_path):
+    log = tmp_path / "ftp.log"
+    with World(tmp_path, files=home_files(), ftp_options={"log": log}) as world:
         added = lambda: (world.store / ORG_HOME / "chegou.xml").write_bytes(b"<nfe/>")  # noqa: E731
         opened, refused = ok(run_live(tmp_path, [
             "open", "dump", "wait 300",
             "select name 202401", "answer confirm yes", "click btnExcluir", "dump",
         ], world.server, between={0: added}))
         still_there = (world.store / ORG_HOME / "202401" / "a.xml").exists()
-    log = capfd.readouterr().err
     [message] = errors(refused)
     assert message.startswith("550")
     assert still_there
@@ -150,18 +151,27 @@ def test_a_directory_that_is_not_empty_gets_one_rmd_and_the_refusal_without_a_re
 # --- New directory ---------------------------------------------------------------------------------
 
 def test_a_listed_name_in_any_case_is_refused_and_its_row_becomes_current(run_script, tmp_path):
-    with World(tmp_path, files=home_files(**{ORG_HOME + "/NOTAS": b"a file"})) as world:
-        refused, created = ok(run_script([
-            "open", "select name 202401",
+    files = home_files(**{ORG_HOME + "/NOTAS": b"a file", ORG_HOME + "/Lote2024/b.xml": b"b"})
+    with World(tmp_path, files=files) as world:
+        refused, moved_on, entered, created = ok(run_script([
+            "open", "select name vazio.txt",
             "answer input Notas", "click btnNovoDir", "dump",
-            "answer input Lote", "key Ctrl+N", "dump",
+            # The grid follows the table again: picking the row highlighted before acts on that row.
+            "select name vazio.txt", "answer confirm yes", "key Ctrl+E", "dump",
+            "answer input LOTE2024", "key Ctrl+N",
+            "dblclick", "dump",
+            "answer input Novo", "key Ctrl+N", "dump",
         ], server=world.server))
         on_disk = sorted(p.name for p in (world.store / ORG_HOME).iterdir())
+    assert names(refused) == ["202401", "Lote2024", "NOTAS", "grande.xml", "nota fiscal.xml", "vazio.txt"]
     assert errors(refused) == [NAME_TAKEN]
     assert current_name(refused) == "NOTAS"
-    # The grid follows the table again after the refusal: the next reload shows up.
-    assert "Lote" in names(created) and errors(created) == [NAME_TAKEN]
-    assert "Notas" not in on_disk and "Lote" in on_disk
+    assert "vazio.txt" not in names(moved_on) and "NOTAS" in names(moved_on)
+    assert errors(entered) == [NAME_TAKEN] * 2
+    assert entered["screen"]["path"] == HOME + "/Lote2024" and names(entered) == ["b.xml"]
+    assert "Novo" in names(created) and errors(created) == [NAME_TAKEN] * 2
+    assert "Notas" not in on_disk and "LOTE2024" not in on_disk
+    assert (world.store / ORG_HOME / "Lote2024" / "Novo").is_dir()
 
 
 def test_new_directory_reloads_keeps_the_sort_and_takes_accented_names(run_script, tmp_path):
@@ -179,9 +189,9 @@ def test_new_directory_reloads_keeps_the_sort_and_takes_accented_names(run_scrip
     assert errors(dump) == []
 
 
-def test_cancel_and_names_the_wire_cannot_carry_send_nothing(run_script, tmp_path, capfd, monkeypatch):
-    monkeypatch.setenv("VOP_FTP_DEBUG", "1")
-    with World(tmp_path, files=home_files()) as world:
+def test_cancel_and_names_the_wire_cannot_carry_send_nothing(run_script, tmp_path):
+    log = tmp_path / "ftp.log"
+    with World(tmp_path, files=home_files(), ftp_options={"log": log}) as world:
         [dump] = ok(run_script([
             "open",
             "answer input cancel", "click btnNovoDir",
@@ -190,7 +200,6 @@ def test_cancel_and_names_the_wire_cannot_carry_send_nothing(run_script, tmp_pat
             "dump",
         ], server=world.server))
         on_disk = sorted(p.name for p in (world.store / ORG_HOME).iterdir())
-    log = capfd.readouterr().err
     assert len(prompts_of(dump, "input")) == 3
     messages = errors(dump)
     assert len(messages) == 2 and all(m and not m.startswith("5") for m in messages)

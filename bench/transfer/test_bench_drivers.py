@@ -1,0 +1,141 @@
+"""The benchmark drivers: their figures and verdicts, and a small real run of every probe and peer
+against the real servers (root: the FTP fixture listens on port 21)."""
+
+import importlib.machinery
+import importlib.util
+import io
+import os
+import pathlib
+import sys
+import xml.etree.ElementTree as ElementTree
+from contextlib import redirect_stdout
+
+import pytest
+
+HERE = pathlib.Path(__file__).resolve().parent
+REPO = HERE.parents[1]
+sys.path.insert(0, str(HERE))
+sys.path.insert(0, str(REPO / "bench" / "latency"))
+
+import latency_bench  # noqa: E402
+import transfer_bench  # noqa: E402
+
+BIN_DIR = pathlib.Path(os.environ.get("VOP_BIN_DIR", REPO / "build" / "release" / "bin"))
+
+
+def load_report():
+    loader = importlib.machinery.SourceFileLoader("bench_report", str(REPO / "scripts" / "bench"))
+    spec = importlib.util.spec_from_loader("bench_report", loader)
+    module = importlib.util.module_from_spec(spec)
+    loader.exec_module(module)
+    return module
+
+
+def probe(gap, rate, bar_gap):
+    return {"max_gui_gap_ms": gap, "bar_updates_per_s": rate, "max_bar_gap_ms": bar_gap}
+
+
+def test_summary_takes_medians_and_the_worst_gui_figures():
+    figures = transfer_bench.summary({"ours": [2.0, 1.0, 4.0], "curl": [3.0]}, 10_000_000,
+                                     [probe(12, 30, 40), probe(55, 11, 90), probe(8, 40, 33)])
+    assert figures["ours"]["median_s"] == 2.0 and figures["ours"]["mb_per_s"] == 5.0
+    assert figures["curl"]["mb_per_s"] == pytest.approx(10 / 3)
+    assert figures["gui"] == probe(55, 11, 90)
+    assert "gui" not in transfer_bench.summary({"lftp": [1.0]}, 1, [])
+
+
+def test_generated_files_have_the_exact_size_and_the_invoices_parse():
+    for size in (20 * 1024, 1000, 70 * 3):
+        data = transfer_bench.nfe_xml(7, size)
+        assert len(data) == size
+        assert ElementTree.fromstring(data).tag == "nfeProc"
+
+
+def test_big_file_of_a_size_that_is_no_multiple_of_the_block(tmp_path):
+    path = tmp_path / "big.bin"
+    transfer_bench.write_file(path, 16 * 1024 * 1024 + 5)
+    assert path.stat().st_size == 16 * 1024 * 1024 + 5
+
+
+def test_rotation_puts_every_tool_first_once():
+    firsts = [transfer_bench.rotate(transfer_bench.TOOLS, r)[0] for r in range(3)]
+    assert sorted(firsts) == sorted(transfer_bench.TOOLS)
+
+
+def transfers(ours_down, curl_down, lftp_down, ours_up, curl_up, gap=10.0, rate=20.0, many=(3.0, 2.0)):
+    def job(ours, curl, lftp):
+        return {"ours": {"mb_per_s": ours, "median_s": 1, "runs_s": [1]},
+                "curl": {"mb_per_s": curl, "median_s": 1, "runs_s": [1]},
+                "lftp": {"mb_per_s": lftp, "median_s": 1, "runs_s": [1]},
+                "gui": probe(gap, rate, 30)}
+    return {"download": job(ours_down, curl_down, lftp_down), "upload": job(ours_up, curl_up, 100),
+            "many": {"files": 1000, "ours": {"median_s": many[0]}, "lftp": {"median_s": many[1]},
+                     "gui": probe(gap, rate, 30)}}
+
+
+def verdicts(figures):
+    report = load_report()
+    table = report.Table()
+    report.transfer_rows(table, figures, 1024)
+    return {row[0].strip(): row[5] for row in table.rows}
+
+
+def test_verdicts_follow_the_targets():
+    met = verdicts(transfers(ours_down=1200, curl_down=1000, lftp_down=1200, ours_up=500, curl_up=500))
+    assert met["1024 MiB download, active (MB/s, median)"] == "yes"
+    assert met["1024 MiB upload, active (MB/s, median)"] == "yes"
+    assert met["1000 x 20 KB XML upload (s, median)"] == "yes"
+    assert set(met[k] for k in met if k.startswith(("GUI", "progress"))) == {"yes"}
+
+    # 1.2x curl is not enough when lftp is faster still; an upload a little slower than curl fails.
+    met = verdicts(transfers(ours_down=1200, curl_down=1000, lftp_down=1300, ours_up=499, curl_up=500,
+                             gap=50.5, rate=9.9, many=(3.1, 2.0)))
+    assert met["1024 MiB download, active (MB/s, median)"] == "NO"
+    assert met["1024 MiB upload, active (MB/s, median)"] == "NO"
+    assert met["1000 x 20 KB XML upload (s, median)"] == "NO"
+    assert set(met[k] for k in met if k.startswith(("GUI", "progress"))) == {"NO"}
+
+
+def test_table_columns_line_up():
+    report = load_report()
+    table = report.Table()
+    table.add("a figure", "1.0", "2 / 3", "0.50x", "< 2", True)
+    table.add("another, longer figure", "10.0")
+    out = io.StringIO()
+    with redirect_stdout(out):
+        table.print()
+    lines = out.getvalue().splitlines()
+    assert lines[0].index("Ours") == lines[2].index("1.0") == lines[3].index("10.0")
+    assert lines[2].endswith("yes")
+
+
+needs_programs = pytest.mark.skipif(not (BIN_DIR / "bench_transfer_probe").exists() or os.geteuid() != 0,
+                                    reason="needs the built probes and root for port 21")
+
+
+@needs_programs
+def test_small_real_run_of_every_tool(tmp_path):
+    figures = transfer_bench.run(BIN_DIR, size_mib=2, rounds=1, many=5, many_rounds=1, ftp_host="127.0.86.201",
+                                 scratch=str(tmp_path))
+    for job in ("download", "upload"):
+        assert set(figures[job]) == {"ours", "curl", "lftp", "gui"}
+        assert all(figures[job][t]["mb_per_s"] > 0 for t in ("ours", "curl", "lftp"))
+        assert figures[job]["gui"]["max_gui_gap_ms"] > 0
+    assert figures["many"]["files"] == 5 and figures["many"]["ours"]["median_s"] > 0
+    assert os.listdir(tmp_path) == []  # stores and local files are removed
+
+
+@needs_programs
+def test_open_latency_counts_the_listed_rows(tmp_path):
+    figures = latency_bench.run(BIN_DIR, entries=40, rounds=2, ftp_host="127.0.86.202", scratch=str(tmp_path))
+    assert figures["rows"] == 40 and len(figures["samples_ms"]) == 2
+    assert 0 < figures["median_ms"] <= figures["max_ms"]
+
+
+@needs_programs
+def test_probe_fails_loudly_on_a_missing_row(tmp_path):
+    from bench_world import BenchWorld
+    os.environ["VOP_BIN_DIR"] = str(BIN_DIR)
+    with BenchWorld("127.0.86.203", str(tmp_path)) as world:
+        with pytest.raises(RuntimeError, match="no row named"):
+            transfer_bench.Runner(BIN_DIR, world).ours("download", "absent.xml", tmp_path / "out.xml")

@@ -1,0 +1,223 @@
+"""Transfers over loopback in active mode against one FTP fixture: the screen's worker (driven
+headless by bench_transfer_probe, timed inside the host process from the click until the worker
+has ended) side by side with curl (-P -) and lftp (passive mode off), runs alternating.
+
+    /usr/bin/python3 bench/transfer/transfer_bench.py --bin build/release/bin [--size-mib 1024] [--rounds 3]
+
+Throughput in MB/s (10^6 bytes); curl and lftp are timed around their whole process, which also
+covers their start, connection and log-in, as the worker's time covers its own and its reloads."""
+
+import argparse
+import json
+import os
+import pathlib
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+from bench_world import PASSWORD, PEER_DIR, USER, BenchWorld  # noqa: E402
+
+BIG_NAME = "bench-1gib.bin"
+UPLOAD_NAME = "bench-up.bin"
+TOOLS = ("ours", "curl", "lftp")
+
+
+def host_env():
+    env = os.environ.copy()
+    env["QT_QPA_PLATFORM"] = "offscreen"
+    env.setdefault("LC_ALL", "pt_BR.UTF-8")
+    return env
+
+
+def write_file(path, size):
+    """size bytes of random data (a 16 MiB random block repeated: the contents do not matter to FTP)."""
+    block = os.urandom(16 * 1024 * 1024)
+    with open(path, "wb") as out:
+        left = size
+        while left > 0:
+            out.write(block[:min(left, len(block))])
+            left -= len(block)
+
+
+def nfe_xml(index, size):
+    """A well-formed invoice of exactly size bytes: whole items, then blanks."""
+    head = ('<?xml version="1.0" encoding="UTF-8"?><nfeProc versao="4.00"><NFe><infNFe Id="NFe%044d">'
+            % index).encode()
+    tail = b"</infNFe></NFe></nfeProc>\n"
+    item = b"<det><prod><xProd>PRODUTO DE TESTE</xProd><vProd>10.00</vProd></prod></det>"
+    items = max(0, (size - len(head) - len(tail)) // len(item))
+    body = item * items
+    return head + body + b" " * (size - len(head) - len(body) - len(tail)) + tail
+
+
+class Runner:
+    def __init__(self, bin_dir, world, limit_s=600):
+        self.bin_dir = pathlib.Path(bin_dir)
+        self.world = world
+        self.limit_s = limit_s
+
+    def ours(self, *args):
+        command = [str(self.bin_dir / "bench_transfer_probe"), "--server", self.world.server,
+                   "--limit", str(self.limit_s), *map(str, args)]
+        done = subprocess.run(command, capture_output=True, text=True, env=host_env(), timeout=self.limit_s + 60,
+                              stdin=subprocess.DEVNULL)
+        lines = [line for line in done.stdout.splitlines() if line.startswith("{")]
+        if done.returncode != 0 or not lines:
+            raise RuntimeError("bench_transfer_probe %s failed (exit %d): %s %s"
+                               % (args[0], done.returncode, done.stdout.strip(), done.stderr.strip()))
+        return json.loads(lines[-1])
+
+    def timed(self, command, cwd=None):
+        start = time.perf_counter()
+        done = subprocess.run(command, capture_output=True, text=True, timeout=self.limit_s, cwd=cwd,
+                              stdin=subprocess.DEVNULL)
+        seconds = time.perf_counter() - start
+        if done.returncode != 0:
+            raise RuntimeError("%s failed (exit %d): %s" % (command[0], done.returncode, done.stderr.strip()))
+        return seconds
+
+    def curl(self, *args):
+        return self.timed(["curl", "-sS", "--fail", "-P", "-", "--user", "%s:%s" % (USER, PASSWORD), *args])
+
+    def lftp(self, commands, cwd=None):
+        script = ("set ftp:passive-mode off; set ftp:ssl-allow no; set net:max-retries 1; set net:timeout 30; "
+                  "set xfer:clobber on; open -u %s,%s ftp://%s; %s" % (USER, PASSWORD, self.world.ftp_host, commands))
+        return self.timed(["lftp", "-c", script], cwd=cwd)
+
+    def url(self, name):
+        return "ftp://%s/%s/%s" % (self.world.ftp_host, PEER_DIR, name)
+
+
+def rotate(items, by):
+    by %= len(items)
+    return list(items[by:]) + list(items[:by])
+
+
+def summary(seconds, size, probes):
+    """Median figures per tool and our GUI figures (worst over our runs)."""
+    figures = {tool: {"runs_s": runs, "median_s": statistics.median(runs),
+                      "mb_per_s": size / 1e6 / statistics.median(runs)} for tool, runs in seconds.items()}
+    if probes:
+        figures["gui"] = {"max_gui_gap_ms": max(p["max_gui_gap_ms"] for p in probes),
+                          "bar_updates_per_s": min(p["bar_updates_per_s"] for p in probes),
+                          "max_bar_gap_ms": max(p["max_bar_gap_ms"] for p in probes)}
+    return figures
+
+
+def bench_single(runner, size, rounds):
+    """The big file down and up, each tool once per round, in a rotating order."""
+    world = runner.world
+    source = world.home / BIG_NAME
+    write_file(source, size)
+    os.link(source, world.peer / BIG_NAME)  # one file, two names: curl and lftp use the ASCII one
+    out = world.scratch / "out"
+    out.mkdir()
+    target = out / BIG_NAME
+    upload_source = world.local / UPLOAD_NAME
+    write_file(upload_source, size)
+
+    down = {tool: [] for tool in TOOLS}
+    up = {tool: [] for tool in TOOLS}
+    down_probes, up_probes = [], []
+    for round_index in range(rounds):
+        for tool in rotate(TOOLS, round_index):
+            if tool == "ours":
+                probe = runner.ours("download", BIG_NAME, target)
+                check(probe, target, size)
+                down_probes.append(probe)
+                down[tool].append(probe["seconds"])
+            elif tool == "curl":
+                down[tool].append(runner.curl("-o", str(target), runner.url(BIG_NAME)))
+            else:
+                down[tool].append(runner.lftp("get %s/%s -o %s" % (PEER_DIR, BIG_NAME, target)))
+            check_size(target, size, tool + " download")
+            target.unlink()
+        for tool in rotate(TOOLS, round_index):
+            if tool == "ours":
+                probe = runner.ours("upload", upload_source)
+                check(probe, None, size)
+                up_probes.append(probe)
+                up[tool].append(probe["seconds"])
+                landed = world.home / UPLOAD_NAME
+            elif tool == "curl":
+                up[tool].append(runner.curl("-T", str(upload_source), runner.url(UPLOAD_NAME)))
+                landed = world.peer / UPLOAD_NAME
+            else:
+                up[tool].append(runner.lftp("put %s -o %s/%s" % (upload_source, PEER_DIR, UPLOAD_NAME)))
+                landed = world.peer / UPLOAD_NAME
+            check_size(landed, size, tool + " upload")
+            landed.unlink()
+    return {"download": summary(down, size, down_probes), "upload": summary(up, size, up_probes)}
+
+
+def bench_many(runner, count, file_size, rounds):
+    """count small XML files up, ours against lftp mput (one file at a time, as ours sends them)."""
+    world = runner.world
+    local = world.local / "many"
+    local.mkdir()
+    for i in range(count):
+        (local / ("35240112345678000190550010%09d1%08d-nfe.xml" % (i, i))).write_bytes(nfe_xml(i, file_size))
+    seconds = {"ours": [], "lftp": []}
+    probes = []
+    for round_index in range(rounds):
+        for tool in rotate(("ours", "lftp"), round_index):
+            if tool == "ours":
+                probe = runner.ours("upload", local)
+                check(probe, None, count * file_size)
+                probes.append(probe)
+                seconds[tool].append(probe["seconds"])
+                landed = world.home
+            else:
+                seconds[tool].append(runner.lftp("cd %s; mput *.xml" % PEER_DIR, cwd=local))
+                landed = world.peer
+            sent = [n for n in os.listdir(landed) if n.endswith("-nfe.xml")]
+            if len(sent) != count:
+                raise RuntimeError("%s sent %d of %d files" % (tool, len(sent), count))
+            world.clear(landed)
+    figures = summary(seconds, count * file_size, probes)
+    figures["files"] = count
+    return figures
+
+
+def check(probe, path, size):
+    if not probe.get("ok"):
+        raise RuntimeError("our %s did not complete: %s" % (probe.get("job"), probe))
+    if probe["bytes"] != size:
+        raise RuntimeError("our %s moved %d bytes, expected %d" % (probe["job"], probe["bytes"], size))
+    if path is not None:
+        check_size(path, size, "our download")
+
+
+def check_size(path, size, what):
+    actual = os.path.getsize(path) if os.path.exists(path) else -1
+    if actual != size:
+        raise RuntimeError("%s: %s has %d bytes, expected %d" % (what, path, actual, size))
+
+
+def run(bin_dir, size_mib=1024, rounds=3, many=1000, many_rounds=2, ftp_host="127.0.86.1", scratch=None):
+    os.environ["VOP_BIN_DIR"] = str(bin_dir)
+    results = {}
+    with BenchWorld(ftp_host, scratch) as world:
+        results.update(bench_single(Runner(bin_dir, world), size_mib * 1024 * 1024, rounds))
+    if many:
+        with BenchWorld(ftp_host, scratch) as world:
+            results["many"] = bench_many(Runner(bin_dir, world), many, 20 * 1024, many_rounds)
+    return results
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--bin", required=True, help="folder of vop-appserver and bench_transfer_probe")
+    parser.add_argument("--size-mib", type=int, default=1024)
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--many", type=int, default=1000, help="files of the many-file upload (0: skip it)")
+    parser.add_argument("--many-rounds", type=int, default=2)
+    args = parser.parse_args()
+    print(json.dumps(run(os.path.abspath(args.bin), args.size_mib, args.rounds, args.many, args.many_rounds),
+                     indent=1))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,157 @@
+"""The fault matrix on the screen: the real vop-host against a scripted FTP server that fails once at
+a chosen step (close, reset, garbage). The screen must show a clear message at once, end in the
+unavailable state with the lamp red (its own session) or report a failed transfer (the worker's),
+damage no local file, leave no partial remote file, and list again on the next Refresh.
+
+Stalls are not played here: the screen keeps the client's default time-outs (15 s connect, 60 s
+reply), and the same client code is stalled at every step by fault_matrix_test with short ones."""
+
+import os
+import time
+
+import pytest
+
+import live_host  # noqa: F401  (puts tests/e2e and tests/fixtures on sys.path)
+from live_host import errors, leftovers, run_host
+from scripted_ftp_peer import ScriptedFtpPeer
+from appserver_fixture import AppServer
+from world import ORG_HOME, PASSWORD, USER, fresh_loopback, make_store, settings_sql
+
+HOME = "/" + ORG_HOME
+FAULTS = ("close", "reset", "garbage")
+# A fault is seen at once; the time-outs (15 s, 60 s) would be the bound for a stall.
+PROMPT_LIMIT_S = 5.0
+COMMANDS = ("btnHome", "btnNivelAcima", "btnAtualizar", "sbtConfirma", "btnUpload", "btnNovoDir", "btnExcluir",
+            "dbgArquivos")
+
+NOTA = os.urandom(400_000)
+FILES = {ORG_HOME + "/nota.xml": NOTA, ORG_HOME + "/outra.xml": b"<nfe/>"}
+
+
+@pytest.fixture
+def world(tmp_path):
+    store = make_store(tmp_path / "store", FILES)
+    host = fresh_loopback()
+    with ScriptedFtpPeer(host, store, USER, PASSWORD) as peer, AppServer(db_sql=settings_sql(host)) as app:
+        yield peer, store, (app.host, app.port)
+
+
+def home_names(store):
+    return sorted(os.listdir(store / ORG_HOME))
+
+
+def arm_after(peer, step, fault):
+    return lambda process: peer.arm(step, fault)
+
+
+def recovered(dump, store, label):
+    screen = dump["screen"]
+    assert screen["lamp"] == 1, label
+    assert screen["path"] == HOME, label
+    assert sorted(r["DSNOME"] for r in screen["rows"]) == home_names(store), label
+
+
+# ---- the screen's own session, reached by Refresh ---------------------------------------------------
+
+SCREEN_STEPS = ["connect", "banner", "USER", "PASS", "CWD", "PWD", "LIST", "EPRT", "accept", "final"]
+
+
+@pytest.mark.parametrize("step", SCREEN_STEPS)
+def test_refresh_against_a_failing_server(world, tmp_path, step, record_property):
+    peer, store, server = world
+    # For each fault: arm it, Refresh into it, Refresh again once the server is healthy.
+    lines, hooks = ["open", "dump"], {}
+    for i, fault in enumerate(FAULTS):
+        hooks[2 * i] = arm_after(peer, step, fault)
+        lines += ["wait 200", "key Ctrl+A", "dump", "key Ctrl+A", "dump"]
+    result = run_host(tmp_path, lines, server, hooks)
+    assert result.returncode == 0, str(result)
+    assert [f for _, f in peer.fired] == list(FAULTS), "a fault never fired"
+    recovered(result.dumps[0], store, "before any fault")
+    outcomes = []
+    for i, fault in enumerate(FAULTS):
+        before, failed, healed = result.dumps[2 * i], result.dumps[2 * i + 1], result.dumps[2 * i + 2]
+        label = "%s/%s" % (step, fault)
+        elapsed = max(0.0, result.times[2 * i + 1] - result.times[2 * i] - 0.2)
+        new_errors = errors(failed)[len(errors(before)):]
+        assert len(new_errors) == 1 and len(new_errors[0]) > 15, (label, new_errors)
+        assert elapsed < PROMPT_LIMIT_S, (label, elapsed)
+        screen = failed["screen"]
+        assert screen["lamp"] == 0, label
+        assert not any(screen["enabled"][name] for name in COMMANDS), (label, screen["enabled"])
+        assert screen["enabled"]["btnAbortar"] is False, label
+        recovered(healed, store, label)
+        outcomes.append("%s: %.1f s, \"%s\"" % (fault, elapsed, new_errors[0][:70]))
+    record_property("outcomes", " | ".join(outcomes))
+
+
+# ---- the worker's session: download and upload -------------------------------------------------------
+
+DOWNLOAD_STEPS = ["TYPE", "SIZE", "RETR-data", "final"]
+
+
+@pytest.mark.parametrize("step", DOWNLOAD_STEPS)
+def test_download_from_a_failing_server(world, tmp_path, step, record_property):
+    peer, store, server = world
+    target = tmp_path / "meu arquivo.xml"
+    target.write_bytes(b"the user's own file")
+    lines, hooks = ["open", "select name nota.xml", "dump"], {}
+    for i, fault in enumerate(FAULTS):
+        hooks[2 * i] = arm_after(peer, step, fault)
+        lines += ["wait 200", f"answer save {target}", "click sbtConfirma", "wait idle", "dump", "key Ctrl+A",
+                  "select name nota.xml", "dump"]
+    result = run_host(tmp_path, lines, server, hooks)
+    assert result.returncode == 0, str(result)
+    assert [f for _, f in peer.fired] == list(FAULTS), "a fault never fired"
+    outcomes = []
+    for i, fault in enumerate(FAULTS):
+        failed, healed = result.dumps[2 * i + 1], result.dumps[2 * i + 2]
+        label = "%s/%s" % (step, fault)
+        elapsed = max(0.0, result.times[2 * i + 1] - result.times[2 * i] - 0.2)
+        status = failed["screen"]["status"][1]
+        assert status.startswith("Falha na transferência: ") and len(status) > 30, (label, status)
+        assert elapsed < PROMPT_LIMIT_S, (label, elapsed)
+        assert target.read_bytes() == b"the user's own file", label
+        assert leftovers(tmp_path) == [], label
+        # The worker's failure leaves the screen ready, its own session untouched.
+        assert failed["screen"]["enabled"]["btnHome"] is True and failed["screen"]["lamp"] == 1, label
+        assert failed["screen"]["enabled"]["btnAbortar"] is False, label
+        recovered(healed, store, label)
+        outcomes.append("%s: %.1f s, \"%s\"" % (fault, elapsed, status[:70]))
+    record_property("outcomes", " | ".join(outcomes))
+
+
+UPLOAD_STEPS = ["STOR-data", "final"]
+
+
+@pytest.mark.parametrize("step", UPLOAD_STEPS)
+def test_upload_to_a_failing_server(world, tmp_path, step, record_property):
+    peer, store, server = world
+    source = tmp_path / "envio.xml"
+    data = os.urandom(3_000_000)
+    source.write_bytes(data)
+    lines, hooks = ["open", "dump"], {}
+    for i, fault in enumerate(FAULTS):
+        hooks[2 * i] = arm_after(peer, step, fault)
+        lines += ["wait 200", f"answer open {source}", "click btnUpload", "wait idle", "dump", "key Ctrl+A", "dump"]
+    before = home_names(store)
+    # What the store holds right after each failure, read while the host goes on.
+    seen = []
+    for i in range(len(FAULTS)):
+        hooks[2 * i + 1] = lambda process: seen.append(home_names(store))
+    result = run_host(tmp_path, lines, server, hooks)
+    assert result.returncode == 0, str(result)
+    assert [f for _, f in peer.fired] == list(FAULTS), "a fault never fired"
+    outcomes = []
+    for i, fault in enumerate(FAULTS):
+        failed, healed = result.dumps[2 * i + 1], result.dumps[2 * i + 2]
+        label = "%s/%s" % (step, fault)
+        elapsed = max(0.0, result.times[2 * i + 1] - result.times[2 * i] - 0.2)
+        status = failed["screen"]["status"][1]
+        assert status.startswith("Falha na transferência: "), (label, status)
+        assert elapsed < PROMPT_LIMIT_S, (label, elapsed)
+        assert seen[i] == before, (label, "partial remote file left", seen[i])
+        assert source.read_bytes() == data, label
+        recovered(healed, store, label)
+        outcomes.append("%s: %.1f s, \"%s\"" % (fault, elapsed, status[:70]))
+    record_property("outcomes", " | ".join(outcomes))
