@@ -80,7 +80,8 @@ void ScriptRunner::key(const std::string& sequence)
     QWidget* focus = QApplication::focusWidget();
     if (!focus || (focus != form && !form->isAncestorOf(focus)))
         fail(QStringLiteral("the screen could not take the keyboard focus for '%1'").arg(qs(sequence)));
-    QTest::keySequence(top, QKeySequence::fromString(qs(sequence), QKeySequence::PortableText));
+    // Keys go where a user's would: to the focused widget (the grid), which also lets shortcuts fire.
+    QTest::keySequence(focus, QKeySequence::fromString(qs(sequence), QKeySequence::PortableText));
 }
 
 void ScriptRunner::selectRow(long long row)

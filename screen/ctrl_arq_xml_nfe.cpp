@@ -20,6 +20,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLabel>
 #include <QMdiArea>
@@ -227,6 +228,7 @@ void TfrmCtrlArqXMLNFe::bindHandlers()
     bind(actNovoDir, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnNovoDirClick);
 
     bind(dbgArquivos, &QTableView::doubleClicked, &TfrmCtrlArqXMLNFe::dbgArquivosDblClick);
+    dbgArquivos->installEventFilter(this);
     connect(dbgArquivos->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
         const std::string field = gridColumns.value(section).toStdString();
         Mrv::Application::instance().guarded([&] { dbgArquivosTitleClick(field); });
@@ -245,6 +247,19 @@ void TfrmCtrlArqXMLNFe::bindHandlers()
     IdFTP->OnStatus = [this](Platform::TIdStatus status, const std::string& text) {
         IdFTPStatus(nullptr, status, text);
     };
+}
+
+bool TfrmCtrlArqXMLNFe::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter on a row does what a double-click does: opens a directory or downloads a file.
+    if (watched == dbgArquivos && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+            Mrv::Application::instance().guarded([this] { dbgArquivosDblClick(dbgArquivos); });
+            return true;
+        }
+    }
+    return TfrmRotiGeral::eventFilter(watched, event);
 }
 
 void TfrmCtrlArqXMLNFe::FormCreate(QObject* sender)

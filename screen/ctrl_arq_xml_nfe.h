@@ -140,6 +140,7 @@ public:
 
 protected:
     void Release() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildDesign();

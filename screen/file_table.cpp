@@ -19,6 +19,9 @@ void TfrmCtrlArqXMLNFe::CarregaGrid(const std::vector<std::string>& lines)
     Cli_Vop31600::CarregaGrid(cdsArquivos, lines);
     cdsArquivos.First();
     cdsArquivosAfterScroll(cdsArquivos);
+    // The current row stays in view after every reload.
+    if (const QModelIndex current = dbgArquivos->currentIndex(); current.isValid())
+        dbgArquivos->scrollTo(current);
     if (dbgArquivos->isEnabled())
         dbgArquivos->setFocus();
 }

@@ -1,0 +1,86 @@
+#include "platform/thread.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace {
+
+class Worker : public Platform::TThread {
+public:
+    std::function<void(Worker&)> body;
+    using Platform::TThread::Synchronize;
+
+protected:
+    void Execute() override { body(*this); }
+};
+
+std::shared_ptr<Worker> start(std::function<void(Worker&)> body, std::weak_ptr<Worker>& watch)
+{
+    auto worker = std::make_shared<Worker>();
+    worker->body = std::move(body);
+    watch = worker;
+    worker->Start(Platform::TThreadPriority::tpLower);
+    return worker;
+}
+
+} // namespace
+
+TEST(Thread, SynchronizeRunsOnTheGuiThreadAndTheWorkerFreesItself)
+{
+    std::atomic<bool> ranOnGui{false};
+    std::weak_ptr<Worker> watch;
+    {
+        auto worker = start([&](Worker& self) {
+            self.Synchronize([&] { ranOnGui = QThread::currentThread() == QCoreApplication::instance()->thread(); });
+        }, watch);
+    }  // only the running thread holds it now
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watch.expired(); }, 5000));
+    EXPECT_TRUE(ranOnGui);
+}
+
+TEST(Thread, TerminateIsARequestTheWorkerPolls)
+{
+    std::atomic<int> polls{0};
+    std::weak_ptr<Worker> watch;
+    auto worker = start([&](Worker& self) {
+        while (!self.Terminated()) {
+            ++polls;
+            QThread::msleep(1);
+        }
+    }, watch);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return polls > 3; }, 5000));
+    EXPECT_FALSE(worker->Finished());
+    worker->Terminate();
+    worker->WaitFor();
+    EXPECT_TRUE(worker->Finished());
+}
+
+TEST(Thread, ExceptionsNeverLeaveTheThread)
+{
+    std::weak_ptr<Worker> watch;
+    auto worker = start([](Worker&) { throw std::runtime_error("boom"); }, watch);
+    worker->WaitFor();
+    EXPECT_TRUE(worker->Finished());
+}
+
+// Must run last in this program: it stops synchronised calls for good.
+TEST(Thread, ZShutdownReleasesAWorkerWaitingOnTheGuiThread)
+{
+    std::atomic<bool> returned{false};
+    std::atomic<bool> result{true};
+    std::weak_ptr<Worker> watch;
+    auto worker = start([&](Worker& self) {
+        result = self.Synchronize([] {});
+        returned = true;
+    }, watch);
+    // The GUI thread never turns its event loop here: only the shutdown can release the worker.
+    QThread::msleep(50);
+    Platform::TThread::ShutdownSynchronize();
+    worker->WaitFor();
+    EXPECT_TRUE(returned);
+    EXPECT_FALSE(result);
+}
