@@ -7,6 +7,7 @@
 #include "host/script_runner.h"
 #include "mrv/application.h"
 #include "platform/id_http.h"
+#include "platform/thread.h"
 #include "mrv/prompts.h"
 #include "mrv/quelbar.h"
 #include "mrv/scripted_prompts.h"
@@ -93,6 +94,8 @@ int main(int argc, char** argv)
             if (options.openAtStart && !options.scriptFile)
                 QTimer::singleShot(0, &window, [&window] { window.openScreen(); });
             result = options.scriptFile ? runScript(app, window, modules, *options.scriptFile) : QApplication::exec();
+            // A worker still waiting for the GUI thread is released: nothing will run its call now.
+            Platform::TThread::ShutdownSynchronize();
             // The screens go with the window, before their module's Finalize runs.
             Mrv::Application::instance().setMdiArea(nullptr);
         }

@@ -36,6 +36,9 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : QWidget(parent)
     lblCodTela->setAlignment(Qt::AlignCenter);
     QFont codeFont = lblCodTela->font();
     codeFont.setBold(true);
+    // The screen code fits the 60-pixel column only in a small, slightly condensed face.
+    codeFont.setPointSize(8);
+    codeFont.setStretch(QFont::SemiCondensed);
     lblCodTela->setFont(codeFont);
     menuLayout->addWidget(lblCodTela);
 

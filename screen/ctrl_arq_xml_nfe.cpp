@@ -109,6 +109,12 @@ void TfrmCtrlArqXMLNFe::buildDesign()
 
     dbgArquivos = new QTableView(grbDadosRel);
     dbgArquivos->setObjectName(QStringLiteral("dbgArquivos"));
+    // The design's column widths suit a small bitmap font; an 8-point, slightly condensed face keeps
+    // the listed date and "<DIR>" whole in them.
+    QFont cellFont = dbgArquivos->font();
+    cellFont.setPointSize(8);
+    cellFont.setStretch(QFont::SemiCondensed);
+    dbgArquivos->setFont(cellFont);
     dtsArquivos = new Platform::DataSetGridLink(dbgArquivos, cdsArquivos, gridColumns);
     dbgArquivos->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dbgArquivos->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -53,10 +53,11 @@ def nfe_xml(index, size):
 
 
 class Runner:
-    def __init__(self, bin_dir, world, limit_s=600):
+    def __init__(self, bin_dir, world, limit_s=600, peer_nice=0):
         self.bin_dir = pathlib.Path(bin_dir)
         self.world = world
         self.limit_s = limit_s
+        self.peer_nice = peer_nice  # the worker thread runs at nice 5: the same for curl and lftp, if asked
 
     def ours(self, *args):
         command = [str(self.bin_dir / "bench_transfer_probe"), "--server", self.world.server,
@@ -70,6 +71,8 @@ class Runner:
         return json.loads(lines[-1])
 
     def timed(self, command, cwd=None):
+        if self.peer_nice:
+            command = ["nice", "-n", str(self.peer_nice), *command]
         start = time.perf_counter()
         done = subprocess.run(command, capture_output=True, text=True, timeout=self.limit_s, cwd=cwd,
                               stdin=subprocess.DEVNULL)
@@ -196,14 +199,15 @@ def check_size(path, size, what):
         raise RuntimeError("%s: %s has %d bytes, expected %d" % (what, path, actual, size))
 
 
-def run(bin_dir, size_mib=1024, rounds=3, many=1000, many_rounds=2, ftp_host="127.0.86.1", scratch=None):
+def run(bin_dir, size_mib=1024, rounds=3, many=1000, many_rounds=2, ftp_host="127.0.86.1", scratch=None,
+        peer_nice=0):
     os.environ["VOP_BIN_DIR"] = str(bin_dir)
     results = {}
     with BenchWorld(ftp_host, scratch) as world:
-        results.update(bench_single(Runner(bin_dir, world), size_mib * 1024 * 1024, rounds))
+        results.update(bench_single(Runner(bin_dir, world, peer_nice=peer_nice), size_mib * 1024 * 1024, rounds))
     if many:
         with BenchWorld(ftp_host, scratch) as world:
-            results["many"] = bench_many(Runner(bin_dir, world), many, 20 * 1024, many_rounds)
+            results["many"] = bench_many(Runner(bin_dir, world, peer_nice=peer_nice), many, 20 * 1024, many_rounds)
     return results
 
 
@@ -214,9 +218,10 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--many", type=int, default=1000, help="files of the many-file upload (0: skip it)")
     parser.add_argument("--many-rounds", type=int, default=2)
+    parser.add_argument("--peer-nice", type=int, default=0, help="run curl and lftp at this nice value (the worker: 5)")
     args = parser.parse_args()
-    print(json.dumps(run(os.path.abspath(args.bin), args.size_mib, args.rounds, args.many, args.many_rounds),
-                     indent=1))
+    print(json.dumps(run(os.path.abspath(args.bin), args.size_mib, args.rounds, args.many, args.many_rounds,
+                         peer_nice=args.peer_nice), indent=1))
 
 
 if __name__ == "__main__":
