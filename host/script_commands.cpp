@@ -162,6 +162,39 @@ void ScriptRunner::waitIdle(long long limitMs)
     }
 }
 
+void ScriptRunner::waitProgress(long long limitMs)
+{
+    // A transfer is under way and its progress bar has moved: a moment a test can act on.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (;;) {
+        if (QWidget* form = findScreen(area_); form && transferRunning(form)) {
+            const QVariantMap progress = screenState(form).value(QStringLiteral("progress")).toMap();
+            if (progress.value(QStringLiteral("position")).toLongLong() > 0)
+                return;
+        }
+        if (elapsed.elapsed() > limitMs)
+            fail(QStringLiteral("no transfer made progress within %1 ms").arg(limitMs));
+        QTest::qWait(5);
+    }
+}
+
+void ScriptRunner::waitStatus(const std::string& text, long long limitMs)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (;;) {
+        if (QWidget* form = findScreen(area_)) {
+            const QVariantList panels = screenState(form).value(QStringLiteral("status")).toList();
+            if (panels.size() > 1 && panels[1].toString().contains(qs(text)))
+                return;
+        }
+        if (elapsed.elapsed() > limitMs)
+            fail(QStringLiteral("the status never showed '%1' within %2 ms").arg(qs(text)).arg(limitMs));
+        QTest::qWait(5);
+    }
+}
+
 void ScriptRunner::wait(long long ms)
 {
     QTest::qWait(static_cast<int>(std::min<long long>(ms, INT_MAX)));

@@ -168,9 +168,16 @@ private:
 
     void parseWait(ScriptCommand& command, const std::string& rest) const
     {
-        auto [first, limit] = firstWord(required("wait", rest, "idle or a number of milliseconds"));
-        if (first == "idle") {
-            command.kind = CommandKind::WaitIdle;
+        auto [first, limit] = firstWord(required("wait", rest, "idle, progress or a number of milliseconds"));
+        if (first == "status") {
+            // wait status <text>: until the transfer panel shows that text (the rest of the line)
+            command.kind = CommandKind::WaitStatus;
+            command.text = required("wait status", limit, "a text");
+            command.number = defaultIdleLimitMs;
+            return;
+        }
+        if (first == "idle" || first == "progress") {
+            command.kind = first == "idle" ? CommandKind::WaitIdle : CommandKind::WaitProgress;
             command.number = limit.empty() ? defaultIdleLimitMs : milliseconds(limit);
             return;
         }

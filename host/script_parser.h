@@ -23,6 +23,8 @@ enum class CommandKind {
     AnswerOpen,
     AnswerInput,
     WaitIdle,
+    WaitProgress,
+    WaitStatus,
     Wait,
     Dump,
 };

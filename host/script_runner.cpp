@@ -83,6 +83,8 @@ void ScriptRunner::execute(const ScriptCommand& command)
         prompts_.queueInput(command.cancel ? std::nullopt : std::optional(command.text));
         break;
     case CommandKind::WaitIdle: waitIdle(command.number); break;
+    case CommandKind::WaitProgress: waitProgress(command.number); break;
+    case CommandKind::WaitStatus: waitStatus(command.text, command.number); break;
     case CommandKind::Wait: wait(command.number); break;
     case CommandKind::Dump: dump(command.text); break;
     }

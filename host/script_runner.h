@@ -44,6 +44,8 @@ private:
     void doubleClick();
     void title(const std::string& field);
     void waitIdle(long long limitMs);
+    void waitProgress(long long limitMs);
+    void waitStatus(const std::string& text, long long limitMs);
     void wait(long long ms);
     void dump(const std::string& file);
 

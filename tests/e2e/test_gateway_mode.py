@@ -112,7 +112,7 @@ def test_cancelled_gateway_upload_runs_to_its_end_and_is_removed(run_script, tmp
         f.truncate(400 * 1024 * 1024)
     with GatewayWorld(tmp_path) as world:
         [after] = run(run_script, world, [
-            "open", f"answer open {big}", "click btnUpload", "wait 150", "click btnAbortar", "wait idle",
+            "open", f"answer open {big}", "click btnUpload", "wait progress", "click btnAbortar", "wait idle",
             "dump"])
         left = [n for n in os.listdir(world.store / ORG_HOME) if "pesado" in n or n.startswith(".vop-upload")]
     assert after["screen"]["status"][1] == "Transferência Cancelada."

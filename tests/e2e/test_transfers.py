@@ -103,7 +103,7 @@ def test_abort_mid_download_keeps_the_old_file_and_leaves_nothing(run_script, tm
     target.write_bytes(b"the user's own file")
     with World(tmp_path, files=store_files({"lenta.xml": data}), ftp_options={"throttle": 400_000}) as world:
         result = run_script(["open", "select name lenta.xml", f"answer save {target}", "click sbtConfirma",
-                             "wait 1200", "dump", "click btnAbortar", "wait idle", "dump"], server=world.server)
+                             "wait progress", "dump", "click btnAbortar", "wait idle", "dump"], server=world.server)
     assert result.returncode == 0, str(result)
     during, after = result.dumps
     assert during["screen"]["enabled"]["btnAbortar"] is True
@@ -128,7 +128,8 @@ def test_abort_during_the_second_of_three_uploads_removes_only_that_one(run_scri
         sources.append(path)
     with World(tmp_path, files=store_files({}), ftp_options={"throttle": 1_000_000}) as world:
         result = run_script(["open", "answer open " + ";".join(str(p) for p in sources), "click btnUpload",
-                             "wait 1500", "dump", "click btnAbortar", "wait idle", "dump"], server=world.server)
+                             "wait status (Arquivo 2 de 3)", "wait progress", "dump", "click btnAbortar", "wait idle",
+                             "dump"], server=world.server)
         remote = world.store / ORG_HOME
         present = sorted(p.name for p in remote.iterdir())
         first = (remote / "lote 1.xml").read_bytes() if (remote / "lote 1.xml").exists() else None
@@ -160,7 +161,7 @@ def test_a_second_start_while_busy_is_refused(run_script, tmp_path):
     with World(tmp_path, files=store_files({"lenta.xml": os.urandom(2_000_000)}),
                ftp_options={"throttle": 500_000}) as world:
         result = run_script(["open", "select name lenta.xml", f"answer save {tmp_path / 'a.xml'}",
-                             "click sbtConfirma", "wait 500", "key Ctrl+D", "key Ctrl+U", "dump", "wait idle",
+                             "click sbtConfirma", "wait progress", "key Ctrl+D", "key Ctrl+U", "dump", "wait idle",
                              "dump"], server=world.server)
     assert result.returncode == 0, str(result)
     during, after = result.dumps
@@ -176,7 +177,7 @@ def test_closing_while_busy_asks_and_yes_stops_the_worker(run_script, tmp_path):
     with World(tmp_path, files=store_files({"lenta.xml": os.urandom(4_000_000)}),
                ftp_options={"throttle": 400_000}) as world:
         result = run_script(["open", "select name lenta.xml", f"answer save {target}", "click sbtConfirma",
-                             "wait 600", "answer confirm no", "close", "dump", "answer confirm yes", "close",
+                             "wait progress", "answer confirm no", "close", "dump", "answer confirm yes", "close",
                              "wait idle", "dump"], server=world.server)
     assert result.returncode == 0, str(result)
     kept, closed = result.dumps
