@@ -4,6 +4,7 @@
 #include "host/main_window.h"
 #include "host/module_host.h"
 #include "host/script_parser.h"
+#include "host/screen_access.h"
 #include "host/script_runner.h"
 #include "mrv/application.h"
 #include "platform/id_http.h"
@@ -15,6 +16,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 
 #include <iostream>
@@ -63,6 +66,20 @@ int runScript(QApplication& app, Host::MainWindow& window, Host::ModuleHost& mod
 
 } // namespace
 
+static void waitForClosingScreens(QMdiArea* area)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    auto running = [area] {
+        for (QWidget* screen : Host::allScreens(area))
+            if (Host::transferRunning(screen))
+                return true;
+        return false;
+    };
+    while (running() && elapsed.elapsed() < 30000)
+        QTest::qWait(20);
+}
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -94,6 +111,9 @@ int main(int argc, char** argv)
             if (options.openAtStart && !options.scriptFile)
                 QTimer::singleShot(0, &window, [&window] { window.openScreen(); });
             result = options.scriptFile ? runScript(app, window, modules, *options.scriptFile) : QApplication::exec();
+            // Screens closed during a transfer wait for their worker to clean up (it removes its
+            // partial file); give them that time before the process ends.
+            waitForClosingScreens(window.mdiArea());
             // A worker still waiting for the GUI thread is released: nothing will run its call now.
             Platform::TThread::ShutdownSynchronize();
             // The screens go with the window, before their module's Finalize runs.

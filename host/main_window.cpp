@@ -1,5 +1,8 @@
 #include "host/main_window.h"
 
+#include <QCloseEvent>
+#include <QMdiSubWindow>
+
 #include "host/module_host.h"
 #include "mrv/application.h"
 #include "mrv/prompts.h"
@@ -29,6 +32,18 @@ void MainWindow::openScreen()
     } catch (const Mrv::ModuleLoadError& e) {
         Mrv::prompts().error(Mrv::Application::instance().title(), e.what());
     }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    area_->closeAllSubWindows();
+    for (QMdiSubWindow* sub : area_->subWindowList()) {
+        if (!sub->isHidden()) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
 }
 
 } // namespace Host

@@ -18,6 +18,11 @@ public:
     // What the menu's "VOP31600" does: load the module once and open its screen.
     void openScreen();
 
+protected:
+    // Closing the host closes its screens first, each with its own close handling (a screen may
+    // ask, and may refuse); the host stays open while one refuses.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     ModuleHost& modules_;
     QMdiArea* area_;

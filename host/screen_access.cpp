@@ -11,7 +11,18 @@ namespace Host {
 
 QWidget* findScreen(QMdiArea* area)
 {
-    return area ? area->findChild<QWidget*>(screenObjectName) : nullptr;
+    // A closed screen may linger hidden until its worker ends: it is no longer the open screen.
+    for (QWidget* screen : allScreens(area)) {
+        QMdiSubWindow* sub = subWindowOf(screen);
+        if (!(sub ? sub->isHidden() : screen->isHidden()))
+            return screen;
+    }
+    return nullptr;
+}
+
+QList<QWidget*> allScreens(QMdiArea* area)
+{
+    return area ? area->findChildren<QWidget*>(screenObjectName) : QList<QWidget*>();
 }
 
 QMdiSubWindow* subWindowOf(QWidget* screen)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+
 #include <QVariantMap>
 
 class QMdiArea;
@@ -15,6 +17,8 @@ inline constexpr const char* screenObjectName = "frmCtrlArqXMLNFe";
 inline constexpr const char* gridObjectName = "dbgArquivos";
 
 QWidget* findScreen(QMdiArea* area);          // nullptr when no screen is open
+// Every screen in the area, closed ones still waiting for their worker included.
+QList<QWidget*> allScreens(QMdiArea* area);
 QMdiSubWindow* subWindowOf(QWidget* screen);  // the MDI child holding the screen
 QTableView* findGrid(QWidget* screen);        // nullptr when the screen has no grid
 

@@ -153,8 +153,11 @@ void ScriptRunner::waitIdle(long long limitMs)
     QElapsedTimer elapsed;
     elapsed.start();
     for (;;) {
-        QWidget* form = findScreen(area_);
-        if (!form || !transferRunning(form))
+        // Also the worker of a screen that was closed and waits for it to end.
+        bool running = false;
+        for (QWidget* form : allScreens(area_))
+            running = running || transferRunning(form);
+        if (!running)
             return;
         if (elapsed.elapsed() > limitMs)
             fail(QStringLiteral("a transfer still runs after %1 ms").arg(limitMs));

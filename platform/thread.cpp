@@ -4,8 +4,6 @@
 #include <QMetaObject>
 #include <QThread>
 
-#include <condition_variable>
-#include <mutex>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <sys/syscall.h>
@@ -14,8 +12,16 @@ namespace Platform {
 namespace {
 
 std::atomic<bool> syncShutdown{false};
-std::mutex syncMutex;
-std::condition_variable syncWake;
+
+// One synchronised call: the worker waits on it, the GUI thread runs it unless it was given up.
+// Shared by both sides, so neither outlives the state it touches; no process-wide lock is kept,
+// which also lets a worker finish while the process exits.
+struct SyncCall {
+    enum State { Pending, Running, Done, GivenUp };
+    std::mutex mutex;
+    std::condition_variable wake;
+    State state = Pending;
+};
 
 int niceFor(TThreadPriority priority)
 {
@@ -56,11 +62,11 @@ void TThread::run(std::shared_ptr<TThread> self, TThreadPriority priority)
     } catch (...) {
         // Execute handles its own failures; nothing may escape a thread.
     }
-    finished_ = true;
     {
-        std::lock_guard lock(syncMutex);
+        std::lock_guard lock(finishMutex_);
+        finished_ = true;
+        finishWake_.notify_all();
     }
-    syncWake.notify_all();
     self.reset();  // may destroy this object; nothing after this line touches it
 }
 
@@ -72,19 +78,15 @@ bool TThread::Finished() const { return finished_; }
 
 void TThread::WaitFor()
 {
-    std::unique_lock lock(syncMutex);
-    syncWake.wait(lock, [this] { return finished_.load(); });
+    std::unique_lock lock(finishMutex_);
+    finishWake_.wait(lock, [this] { return finished_.load(); });
 }
 
-void TThread::ShutdownSynchronize()
-{
-    syncShutdown = true;
-    std::lock_guard lock(syncMutex);
-    syncWake.notify_all();
-}
+void TThread::ShutdownSynchronize() { syncShutdown = true; }
 
 bool TThread::Synchronize(const std::function<void()>& call)
 {
+    using namespace std::chrono_literals;
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || syncShutdown)
         return false;
@@ -92,27 +94,30 @@ bool TThread::Synchronize(const std::function<void()>& call)
         call();
         return true;
     }
-    // 0 pending, 1 running, 2 done, 3 given up: the GUI side runs the call only if it was not given up.
-    auto state = std::make_shared<std::atomic<int>>(0);
-    QMetaObject::invokeMethod(app, [state, call] {
-        int expected = 0;
-        if (!state->compare_exchange_strong(expected, 1))
-            return;
+    auto sync = std::make_shared<SyncCall>();
+    QMetaObject::invokeMethod(app, [sync, call] {
+        {
+            std::lock_guard lock(sync->mutex);
+            if (sync->state != SyncCall::Pending)
+                return;
+            sync->state = SyncCall::Running;
+        }
         call();
         {
-            std::lock_guard lock(syncMutex);
-            *state = 2;
+            std::lock_guard lock(sync->mutex);
+            sync->state = SyncCall::Done;
         }
-        syncWake.notify_all();
+        sync->wake.notify_all();
     }, Qt::QueuedConnection);
-    std::unique_lock lock(syncMutex);
-    syncWake.wait(lock, [&] { return *state == 2 || syncShutdown; });
-    if (*state == 2)
-        return true;
-    int expected = 0;
-    if (state->compare_exchange_strong(expected, 3))
-        return false;
-    syncWake.wait(lock, [&] { return *state == 2; });  // it is running: let it finish
+    std::unique_lock lock(sync->mutex);
+    while (sync->state != SyncCall::Done) {
+        if (syncShutdown && sync->state == SyncCall::Pending) {
+            sync->state = SyncCall::GivenUp;
+            return false;
+        }
+        // The shutdown flag is polled: the GUI thread that would wake us may be gone.
+        sync->wake.wait_for(lock, 20ms);
+    }
     return true;
 }
 

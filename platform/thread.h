@@ -3,8 +3,10 @@
 #include "platform_export.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace Platform {
@@ -44,6 +46,8 @@ private:
     std::thread thread_;
     std::atomic<bool> terminated_{false};
     std::atomic<bool> finished_{false};
+    std::mutex finishMutex_;
+    std::condition_variable finishWake_;
 };
 
 // Runs call on the GUI thread without waiting (used for coalesced progress updates).
