@@ -56,6 +56,7 @@ private:
     void runDownload(const Sink& sink, bool workEvents);
     void runUpload(const Source& source, bool workEvents);
     void finishTransfer(const std::string& verb);
+    void abortAfterLocalFailure() noexcept;
     // ABOR, close of the data connection, both replies; the session stays in step.
     void abortSequence() noexcept(false);
 };

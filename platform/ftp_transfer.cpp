@@ -153,15 +153,8 @@ void TIdFTP::Impl::runDownload(const Sink& sink, bool workEvents)
                 if (workEvents && self.OnWork)
                     self.OnWork(TWorkMode::wmRead, total);
             } catch (...) {
-                // A local failure (disk full, a throwing handler): tell the server to stop, stay in step.
-                if (!abortRequested && control.isOpen()) {
-                    try {
-                        abortRequested = true;
-                        abortSequence();
-                    } catch (const FtpAborted&) {
-                    } catch (...) {
-                    }
-                }
+                if (!abortRequested)
+                    abortAfterLocalFailure();
                 throw;
             }
             if (abortRequested)
@@ -187,13 +180,7 @@ void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
                 n += got;
             }
         } catch (...) {
-            if (control.isOpen()) {
-                try {
-                    abortRequested = true;
-                    abortSequence();
-                } catch (...) {
-                }
-            }
+            abortAfterLocalFailure();
             throw;
         }
         if (abortRequested)
@@ -216,13 +203,7 @@ void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
             try {
                 self.OnWork(TWorkMode::wmWrite, total);
             } catch (...) {
-                if (control.isOpen()) {
-                    try {
-                        abortRequested = true;
-                        abortSequence();
-                    } catch (...) {
-                    }
-                }
+                abortAfterLocalFailure();
                 throw;
             }
         }
@@ -233,6 +214,19 @@ void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
     }
     data.finishSending();
     finishTransfer("STOR");
+}
+
+// A local failure mid-transfer (disk full, a throwing handler): tell the server to stop, so that the
+// session stays in step for the next command.
+void TIdFTP::Impl::abortAfterLocalFailure() noexcept
+{
+    if (!control.isOpen())
+        return;
+    try {
+        abortRequested = true;
+        abortSequence();
+    } catch (...) {
+    }
 }
 
 void TIdFTP::Impl::finishTransfer(const std::string& verb)

@@ -1,7 +1,6 @@
 // What a user meets of the screen's design, checked on a real form in a real MDI area. No
 // application server answers here, so opening shows the settings error and leaves the screen open.
-#include "package/module_globals.h"
-#include "screen/ctrl_arq_xml_nfe.h"
+#include "tests/screen/screen_harness.h"
 
 #include "mrv/application.h"
 #include "mrv/quelbar.h"
@@ -25,34 +24,13 @@ namespace {
 
 class FormDesign : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        auto scripted = std::make_unique<Mrv::ScriptedPrompts>();
-        prompts = scripted.get();
-        Mrv::installPrompts(std::move(scripted));
-        Quelbar::SetWebServer("127.0.0.1", 1);  // nothing listens there
-        window.setCentralWidget(area);
-        window.resize(1100, 600);
-        window.show();
-        Mrv::Application::instance().setMdiArea(area);
-        boStCriado = false;
-        CriaCtrlArqXMLNFe();
-        form = frmCtrlArqXMLNFe;
-        ASSERT_NE(form, nullptr);
-    }
-    void TearDown() override
-    {
-        if (form && form->subWindow())
-            delete form->subWindow();
-        boStCriado = false;
-        Mrv::Application::instance().setMdiArea(nullptr);
-        Mrv::installPrompts(nullptr);
-    }
+    void SetUp() override { ASSERT_NE(form, nullptr); }
 
-    QMainWindow window;
-    QMdiArea* area = new QMdiArea(&window);
-    Mrv::ScriptedPrompts* prompts = nullptr;
-    TfrmCtrlArqXMLNFe* form = nullptr;
+    ScreenHarness harness;
+    QMainWindow& window = harness.window;
+    QMdiArea* area = harness.area;
+    Mrv::ScriptedPrompts* prompts = harness.prompts;
+    TfrmCtrlArqXMLNFe* form = harness.form;
 };
 
 } // namespace

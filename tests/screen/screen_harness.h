@@ -1,0 +1,46 @@
+#pragma once
+
+#include "package/module_globals.h"
+#include "screen/ctrl_arq_xml_nfe.h"
+
+#include "mrv/application.h"
+#include "mrv/quelbar.h"
+#include "mrv/scripted_prompts.h"
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+// A real screen opened in a real MDI window, with scripted prompts, and no application server
+// anywhere: opening shows the settings error and leaves the screen open and usable.
+struct ScreenHarness {
+    ScreenHarness()
+    {
+        auto scripted = std::make_unique<Mrv::ScriptedPrompts>();
+        prompts = scripted.get();
+        Mrv::installPrompts(std::move(scripted));
+        Quelbar::SetWebServer("127.0.0.1", 1);  // nothing listens there
+        window.setCentralWidget(area);
+        window.resize(1100, 600);
+        window.show();
+        Mrv::Application::instance().setMdiArea(area);
+        Cli_Vop31600::boStCriado = false;
+        Cli_Vop31600::CriaCtrlArqXMLNFe();
+        form = Cli_Vop31600::frmCtrlArqXMLNFe;
+    }
+    ~ScreenHarness()
+    {
+        if (form && form->subWindow())
+            delete form->subWindow();
+        Cli_Vop31600::boStCriado = false;
+        Mrv::Application::instance().setMdiArea(nullptr);
+        Mrv::installPrompts(nullptr);
+    }
+    ScreenHarness(const ScreenHarness&) = delete;
+    ScreenHarness& operator=(const ScreenHarness&) = delete;
+
+    QMainWindow window;
+    QMdiArea* area = new QMdiArea(&window);
+    Mrv::ScriptedPrompts* prompts = nullptr;
+    Cli_Vop31600::TfrmCtrlArqXMLNFe* form = nullptr;
+};
