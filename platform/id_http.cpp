@@ -83,9 +83,21 @@ std::string quotedFileName(const std::string& path)
     return quoted;
 }
 
-} // namespace
+// A request without a body and its response. A kept-alive connection that the server closed while
+// idle answers nothing: the request is sent once more on a fresh one.
+std::istream& exchange(Poco::Net::HTTPClientSession& http, Poco::Net::HTTPRequest& request,
+                       Poco::Net::HTTPResponse& response)
+{
+    try {
+        http.sendRequest(request);
+        return http.receiveResponse(response);
+    } catch (const Poco::Net::NoMessageException&) {
+        http.reset();
+        http.sendRequest(request);
+        return http.receiveResponse(response);
+    }
+}
 
-namespace {
 std::string& defaultTrustedCertificate()
 {
     static std::string path;
@@ -141,15 +153,7 @@ void TIdHTTP::Get(const std::string& url, std::ostream& out)
     Poco::Net::HTTPResponse response;
     std::istream* body = nullptr;
     try {
-        try {
-            http.sendRequest(request);
-            body = &http.receiveResponse(response);
-        } catch (const Poco::Net::NoMessageException&) {
-            // The kept-alive connection was closed by the server while idle: one fresh attempt.
-            http.reset();
-            http.sendRequest(request);
-            body = &http.receiveResponse(response);
-        }
+        body = &exchange(http, request, response);
         throwForStatus(response, *body);
     } catch (const Poco::Exception& e) {
         session_.reset();
@@ -274,15 +278,7 @@ void TIdHTTP::Post(const std::string& url)
         Poco::Net::HTTPBasicCredentials(Username, Password).authenticate(request);
     Poco::Net::HTTPResponse response;
     try {
-        std::istream* body = nullptr;
-        try {
-            http.sendRequest(request);
-            body = &http.receiveResponse(response);
-        } catch (const Poco::Net::NoMessageException&) {
-            http.reset();
-            http.sendRequest(request);
-            body = &http.receiveResponse(response);
-        }
+        std::istream* body = &exchange(http, request, response);
         throwForStatus(response, *body);
         Poco::NullOutputStream sink;
         Poco::StreamCopier::copyStream(*body, sink);
