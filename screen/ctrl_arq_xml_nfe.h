@@ -120,10 +120,8 @@ public:
     const std::string& ftpHost() const { return SFtpHosAddr; }
     const std::string& ftpUser() const { return SFtpUserId; }
     const std::string& ftpPassword() const { return SFtpPassword; }
-    const std::string& homeDir() const { return SDirHome; }
     bool habilitado() const { return boHabilitado; }
     bool processoParado() const { return boProcessoParado; }
-    int imagemConexao() const { return InImagemConexao; }
 
     Q_INVOKABLE QVariantMap scriptState() const;
     Q_INVOKABLE bool transferRunning() const;
@@ -132,7 +130,6 @@ public:
     // closed screen be released.
     void transferFinishing();
     void transferEnded();
-    bool transferActive() const { return transferActive_; }
     bool closing() const { return releaseWhenIdle_; }
 
     // Shows the new screen and runs its show handler once (part of its creation).
@@ -148,7 +145,6 @@ private:
     void bindHandlers();
     void startTransfer(int job);
     bool refuseSecondTransfer();
-    void showError(const std::exception& error);
     void enterUnavailable(const std::exception& error);
     void changeDirFtp(const std::string& path);
     void changeDirHttp(const std::string& path);

@@ -203,11 +203,13 @@ void TThrCtrlArqXMLNFe::downloadFtp()
     }
 }
 
-std::string TThrCtrlArqXMLNFe::gatewayUrl(const std::string& endpoint, const std::string& name) const
+std::string TThrCtrlArqXMLNFe::gatewayUrl(const std::string& endpoint, const std::string& name,
+                                          std::vector<std::pair<std::string, std::string>> extra) const
 {
     const auto connection = parseGatewayConnection(connectStr_);
     const std::string base = gatewayBaseUrl(connection.Address, httpPort_, httpsFlag_);
-    return gatewayRequestUrl(base, connection.Path, endpoint, {{"dir", directory_}, {"name", name}});
+    extra.insert(extra.begin(), {{"dir", directory_}, {"name", name}});
+    return gatewayRequestUrl(base, connection.Path, endpoint, extra);
 }
 
 void TThrCtrlArqXMLNFe::downloadGateway()
@@ -271,10 +273,7 @@ void TThrCtrlArqXMLNFe::removePartialUpload()
         return;
     const std::string name = bareName(files_[static_cast<std::size_t>(InArquivoAtual - 1)]);
     if (http_) {
-        const auto connection = parseGatewayConnection(connectStr_);
-        const std::string base = gatewayBaseUrl(connection.Address, httpPort_, httpsFlag_);
-        HttpCliente->Post(gatewayRequestUrl(base, connection.Path, "delete",
-                                            {{"dir", directory_}, {"name", name}, {"kind", "file"}}));
+        HttpCliente->Post(gatewayUrl("delete", name, {{"kind", "file"}}));
         return;
     }
     // The worker's own session is still in step after an abort; a dropped one is opened again.

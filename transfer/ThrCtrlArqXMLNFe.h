@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Platform {
@@ -72,7 +73,9 @@ private:
     void removePartialUpload();
     void enterState(bool enable, bool idle);
     void reportFailure(const std::string& cause);
-    std::string gatewayUrl(const std::string& endpoint, const std::string& name) const;
+    // A gateway request on the shown directory for one remote name (plus any further arguments).
+    std::string gatewayUrl(const std::string& endpoint, const std::string& name,
+                           std::vector<std::pair<std::string, std::string>> extra = {}) const;
     void workBegin(Platform::TWorkMode mode, std::int64_t expected);
     bool workProgress(Platform::TWorkMode mode, std::int64_t count);
     void workEnd(Platform::TWorkMode mode);
