@@ -1,12 +1,18 @@
 #include "platform/ftp_client_impl.h"
 #include "platform/ftp_command.h"
 
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+
 namespace Platform {
 
 namespace {
 
 // One work event per block; big blocks keep the per-event cost of the screen's progress low.
 constexpr std::size_t kBlock = 256 * 1024;
+constexpr std::chrono::milliseconds kHeartbeat{100};
 
 } // namespace
 
@@ -164,7 +170,7 @@ void TIdFTP::Impl::runDownload(const Sink& sink, bool workEvents)
             break;
     }
     data.close();
-    finishTransfer("RETR");
+    finishTransfer("RETR", TWorkMode::wmRead, total, workEvents);
 }
 
 void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
@@ -213,7 +219,7 @@ void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
             break;
     }
     data.finishSending();
-    finishTransfer("STOR");
+    finishTransfer("STOR", TWorkMode::wmWrite, total, workEvents);
 }
 
 // A local failure mid-transfer (disk full, a throwing handler): tell the server to stop, so that the
@@ -229,13 +235,36 @@ void TIdFTP::Impl::abortAfterLocalFailure() noexcept
     }
 }
 
-void TIdFTP::Impl::finishTransfer(const std::string& verb)
+void TIdFTP::Impl::finishTransfer(const std::string& verb, TWorkMode mode, std::int64_t total, bool workEvents)
 {
+    if (workEvents && self.OnWork)
+        awaitFinalReply(mode, total);
     FtpReply reply = readReply();
     if (reply.code < 200 || reply.code >= 300)
         refused(verb, reply);
     if (data.killed())
         throw FtpError("A conexão de dados foi encerrada antes do fim da transferência.");
+}
+
+// After an upload the socket buffers may still hold megabytes the server has not read; until its
+// final reply comes, the last work event is repeated so that a stop request is still heard.
+void TIdFTP::Impl::awaitFinalReply(TWorkMode mode, std::int64_t total)
+{
+    const auto deadline = std::chrono::steady_clock::now() + self.ReadTimeout;
+    while (!control.hasBufferedInput() && std::chrono::steady_clock::now() < deadline) {
+        pollfd watch{control.descriptor(), POLLIN, 0};
+        const int ready = ::poll(&watch, 1, static_cast<int>(kHeartbeat.count()));
+        if (ready > 0 || (ready < 0 && errno != EINTR))
+            return; // the reply, a hang-up or an error: readReply tells which
+        try {
+            self.OnWork(mode, total);
+        } catch (...) {
+            abortAfterLocalFailure();
+            throw;
+        }
+        if (abortRequested)
+            abortSequence();
+    }
 }
 
 void TIdFTP::Impl::abortSequence()

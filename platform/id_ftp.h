@@ -49,7 +49,8 @@ public:
     std::function<void(TIdStatus, const std::string&)> OnStatus;
     // expected is 0 when unknown (downloads)
     std::function<void(TWorkMode, std::int64_t expected)> OnWorkBegin;
-    // count is the number of bytes carried so far; one call per 256 KiB block
+    // count is the number of bytes carried so far; one call per 256 KiB block, and the last one
+    // repeated every 100 ms while the server has yet to confirm the end (so Abort is still heard)
     std::function<void(TWorkMode, std::int64_t count)> OnWork;
     // also raised when the transfer fails or is aborted, before the exception leaves
     std::function<void(TWorkMode)> OnWorkEnd;

@@ -6,6 +6,9 @@
 #include "platform/status_bar.h"
 #include "platform/thread.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 namespace Cli_Vop31601 {
 
 ProgressReporter::ProgressReporter(QPointer<Cli_Vop31600::TfrmCtrlArqXMLNFe> screen)
@@ -38,15 +41,29 @@ void ProgressReporter::setPosition(std::int64_t position)
 void ProgressReporter::publish(bool force)
 {
     using namespace std::chrono_literals;
+    constexpr auto interval = 30ms;
+    std::chrono::milliseconds delay{0};
     {
         std::lock_guard lock(state_->mutex);
         const auto now = std::chrono::steady_clock::now();
-        if (state_->posted || (!force && now - state_->lastPost < 30ms))
+        // A forced update (start, end, failure) goes at once even past a pending one, so that it
+        // reaches the screen before whatever the worker synchronizes next.
+        if (state_->posted && !force)
             return;
+        // Inside the interval the values still go, a little later: a burst followed by a pause
+        // (a throttled or bursty link) must not leave the bar behind until the next block.
+        if (!force && now - state_->lastPost < interval)
+            delay = std::chrono::ceil<std::chrono::milliseconds>(state_->lastPost + interval - now);
         state_->posted = true;
-        state_->lastPost = now;
+        state_->lastPost = now + delay;
     }
-    Platform::postToGuiThread([state = state_] { apply(state); });
+    if (delay.count() == 0) {
+        Platform::postToGuiThread([state = state_] { apply(state); });
+        return;
+    }
+    Platform::postToGuiThread([state = state_, delay] {
+        QTimer::singleShot(delay, QCoreApplication::instance(), [state] { apply(state); });
+    });
 }
 
 void ProgressReporter::apply(const std::shared_ptr<State>& state)

@@ -16,7 +16,8 @@ namespace Cli_Vop31601 {
 
 // Carries the worker's progress to the screen without ever waiting on the GUI thread: the worker
 // stores the latest values and posts at most one pending update (and not more often than every
-// 30 ms unless forced); the GUI thread applies them in order: range, panel text, then position.
+// 30 ms unless forced: an update inside that interval is applied when it ends); the GUI thread
+// applies them in order: range, panel text, then position.
 class ProgressReporter {
 public:
     explicit ProgressReporter(QPointer<Cli_Vop31600::TfrmCtrlArqXMLNFe> screen);
@@ -24,7 +25,7 @@ public:
     void setMax(std::int64_t max);
     void setText(const std::string& text);
     void setPosition(std::int64_t position);
-    // Posts the pending values: forced ones go at once, others at most every 30 ms.
+    // Posts the pending values: forced ones at once, others at most every 30 ms.
     void publish(bool force);
 
 private:

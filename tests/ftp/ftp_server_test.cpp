@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <chrono>
 #include <sstream>
 
 using namespace Platform;
@@ -17,7 +19,7 @@ namespace {
 
 class FtpServerTest : public ::testing::Test {
 protected:
-    void serve(const std::string& host, bool seed = false, const std::string& disable = {})
+    void serve(const std::string& host, bool seed = false, const std::string& disable = {}, int throttle = 0)
     {
         std::filesystem::create_directories(root());
         TestSupport::FtpFixtureOptions options;
@@ -27,6 +29,7 @@ protected:
         options.password = "Senha-Forte#42";
         options.seed = seed;
         options.disable = disable;
+        options.throttle = throttle;
         server = std::make_unique<TestSupport::FtpFixture>(options);
         ftp.Host = host;
         ftp.Username = options.user;
@@ -305,6 +308,46 @@ TEST_F(FtpServerTest, AbortInTheMiddleOfATransferKeepsTheSessionInStep)
     std::istringstream in("inteiro");
     ftp.Put(in, "depois.txt", false);
     EXPECT_EQ(FtpTest::readFile(root() + "/depois.txt"), "inteiro");
+}
+
+// Loopback socket buffers take megabytes at once: the last block is "sent" long before a slow server
+// has read it. A stop asked during that wait still aborts, and the session stays in step.
+TEST_F(FtpServerTest, AbortIsHeardWhileASlowServerDrainsAnUpload)
+{
+    serve("127.21.0.13", false, {}, 1'000'000);
+    constexpr std::size_t size = 6u * 1024 * 1024;
+    FtpTest::writeFile(local("lento.bin"), FtpTest::patternBytes(size, 7));
+    ftp.Connect();
+    ftp.TransferType(TIdFTPTransferType::ftBinary);
+    EventLog log;
+    log.attach(ftp);
+    std::optional<std::chrono::steady_clock::time_point> allSent;
+    ftp.OnWork = [&](TWorkMode, std::int64_t count) {
+        log.counts.push_back(count);
+        if (count != static_cast<std::int64_t>(size))
+            return;
+        if (!allSent) {
+            allSent = std::chrono::steady_clock::now();
+        } else {
+            ftp.Abort();
+            ftp.KillDataChannel();
+        }
+    };
+    try {
+        ftp.Put(local("lento.bin"), "lento.bin", false);
+        // Only a server that had nearly everything already may answer before the first repeat.
+        ASSERT_TRUE(allSent);
+        EXPECT_LT(std::chrono::steady_clock::now() - *allSent, std::chrono::milliseconds(500))
+            << "the client waited for the server without a work event";
+        return;
+    } catch (const FtpAborted&) {
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - *allSent, std::chrono::seconds(1)); // not the whole drain
+    EXPECT_EQ(log.ends, 1);
+    EXPECT_TRUE(log.saw(TIdStatus::ftpAborted));
+    ftp.OnWork = nullptr;
+    EXPECT_EQ(ftp.RetrieveCurrentDir(), "/");
+    EXPECT_LT(ftp.Size("lento.bin"), static_cast<std::int64_t>(size));
 }
 
 TEST_F(FtpServerTest, RefusedLoginNeverShowsThePassword)

@@ -53,6 +53,10 @@ FtpFixture::FtpFixture(const FtpFixtureOptions& options) : options_(options)
         args.push_back("--disable");
         args.push_back(options_.disable);
     }
+    if (options_.throttle > 0) {
+        args.push_back("--throttle");
+        args.push_back(std::to_string(options_.throttle));
+    }
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());

@@ -29,6 +29,7 @@ struct FtpFixtureOptions {
     std::string password = "senha";
     bool seed = false;                // create the small NF-e store before serving
     std::string disable;              // commands the server answers with 500, e.g. "EPRT,EPSV"
+    int throttle = 0;                 // data bytes per second, both ways (0: no limit)
 };
 
 // Runs the server for the lifetime of the object: the constructor returns once it listens
