@@ -43,7 +43,6 @@ public:
     }
     // Hints the cache that a row's text will be read soon (sorting reads rows in scattered order).
     void prefetchText(std::uint32_t row) const { __builtin_prefetch(arena_.data() + texts_[row].offset); }
-    void prefetchRef(std::uint32_t row) const { __builtin_prefetch(texts_.data() + row); }
     double number(std::uint32_t row) const;
 
     std::size_t memoryUsed() const;

@@ -208,15 +208,11 @@ bool isListingTotalLine(const std::string& line)
     return isDigits(rest);
 }
 
-namespace {
-
 void parseListingLineInto(const std::string& line, ListingEntry& entry)
 {
     if (!(isUnixListingLine(line) && splitUnixLine(line, entry)))
         splitMsDosLine(line, entry);
 }
-
-} // namespace
 
 ListingEntry parseListingLine(const std::string& line)
 {
@@ -253,44 +249,6 @@ double sizeTextToNumber(const std::string& sizeText)
         && std::from_chars(digits.data(), digits.data() + digits.size(), value).ec == std::errc())
         return sizeText.front() == '-' ? -value : value;
     throw EConvertError("'" + sizeText + "' não é um valor de ponto flutuante válido");
-}
-
-void CarregaGrid(Platform::TClientDataSet& cdsArquivos, const std::vector<std::string>& lines)
-{
-    if (!cdsArquivos.Active())
-        cdsArquivos.CreateDataSet();
-    cdsArquivos.EmptyDataSet();
-    Platform::TField& modification = cdsArquivos.FieldByName("DSDTHRMODIFICACAO");
-    Platform::TField& kind = cdsArquivos.FieldByName("DSTIPO");
-    Platform::TField& isDirectory = cdsArquivos.FieldByName("BOISDIRECTORY");
-    Platform::TField& name = cdsArquivos.FieldByName("DSNOME");
-    Platform::TField& position = cdsArquivos.FieldByName("IDARQUIVO");
-    Platform::TField& size = cdsArquivos.FieldByName("FLTAMANHO");
-
-    ListingEntry entry;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (isListingTotalLine(line))
-            continue;
-        parseListingLineInto(line, entry);
-        if (isHiddenListingName(entry.name))
-            continue;
-        // "." and ".." of a Unix listing are not entries of the directory.
-        if ((entry.name == "." || entry.name == "..") && isUnixListingLine(line))
-            continue;
-        // Converted before the row starts, so a failing line leaves no half-filled row behind.
-        const bool hasSize = !entry.sizeText.empty();
-        const double bytes = hasSize ? sizeTextToNumber(entry.sizeText) : 0;
-        cdsArquivos.Insert();
-        modification.SetAsString(entry.modification);
-        kind.SetAsString(entry.kind);
-        isDirectory.SetAsBoolean(entry.isDirectory);
-        name.SetAsString(entry.name);
-        position.SetAsInteger(static_cast<std::int32_t>(i));
-        if (hasSize)
-            size.SetAsFloat(bytes);
-        cdsArquivos.Post();
-    }
 }
 
 std::string ConvertBytes(std::int64_t bytes, const std::string& decimalSeparator)

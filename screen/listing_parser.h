@@ -32,6 +32,8 @@ void DadosLine(std::string line, std::string& modification, std::string& kind, b
 // A line of a Unix `ls -l` listing (it starts with a permission field such as "drwxr-xr-x") is read
 // as such; every other line as DadosLine reads it.
 ListingEntry parseListingLine(const std::string& line);
+// The same into an entry reused from line to line, which then allocates almost nothing.
+void parseListingLineInto(const std::string& line, ListingEntry& entry);
 // True for the "total N" line that starts a Unix listing.
 bool isListingTotalLine(const std::string& line);
 // True when the line starts with a Unix permission field.

@@ -93,7 +93,7 @@ std::vector<Row> randomRows(std::size_t count, unsigned seed)
 TEST(DataSetIndex, EveryTypeAndDirectionMatchesAStableReferenceSort)
 {
     for (unsigned seed : {1u, 2u, 3u}) {
-        for (std::size_t count : {0u, 1u, 17u, 300u, 2000u}) {
+        for (std::size_t count : {0u, 1u, 17u, 300u, 2000u, 20000u}) {
             const std::vector<Row> rows = randomRows(count, seed);
             TClientDataSet ds;
             define(ds);

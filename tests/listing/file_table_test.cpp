@@ -121,6 +121,56 @@ TEST_F(FileTable, FailingSizeStopsTheLoadAndKeepsEarlierRows)
     EXPECT_EQ(names(), (std::vector<std::string>{"a.xml", "b.xml"}));
 }
 
+// A listing long enough to be read on two threads gives the rows one thread gives, gaps and
+// skipped lines included, and stops at a failing line wherever it falls in the chunks.
+TEST_F(FileTable, AVeryLongListingLoadsAsAShortOneWould)
+{
+    constexpr std::size_t count = 300'000;
+    std::vector<std::string> lines;
+    lines.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string name = "nota" + std::to_string(count - i) + ".xml";
+        if (i % 7001 == 5)
+            lines.push_back(i % 2 ? dosLine("<DIR>", "relftp") : "total 12");
+        else
+            lines.push_back(i % 1000 == 0 ? dosLine("<DIR>", "pasta" + std::to_string(i)) : dosLine(std::to_string(i), name));
+    }
+    CarregaGrid(cds, lines);
+    std::vector<Shown> whole = rows();
+
+    // The same rows loaded one short listing at a time, renumbered as the whole listing numbers them.
+    std::vector<Shown> expected;
+    for (std::size_t first = 0; first < count; first += 50'000) {
+        TClientDataSet part;
+        defineFileTableFields(part);
+        CarregaGrid(part, std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(first),
+                                                  lines.begin() + static_cast<std::ptrdiff_t>(first + 50'000)));
+        for (part.First(); !part.Eof(); part.Next())
+            expected.push_back({part.FieldByName("DSNOME").AsString(),
+                                part.FieldByName("IDARQUIVO").AsInteger() + static_cast<int>(first),
+                                part.FieldByName("BOISDIRECTORY").AsBoolean(), part.FieldByName("FLTAMANHO").IsNull()});
+    }
+    std::sort(expected.begin(), expected.end(), [](const Shown& a, const Shown& b) { return a.name < b.name; });
+    ASSERT_EQ(whole.size(), expected.size());
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        ASSERT_EQ(whole[i].name, expected[i].name) << i;
+        ASSERT_EQ(whole[i].id, expected[i].id) << i;
+        ASSERT_EQ(whole[i].isDirectory, expected[i].isDirectory) << i;
+        ASSERT_EQ(whole[i].sizeNull, expected[i].sizeNull) << i;
+    }
+
+    for (std::size_t failing : {std::size_t{0}, std::size_t{2047}, std::size_t{2048}, std::size_t{123'457}, count - 1}) {
+        std::vector<std::string> broken = lines;
+        broken[failing] = dosLine("<dir>", "quebrada");
+        std::size_t before = 0;
+        for (std::size_t i = 0; i < failing; ++i)
+            before += i % 7001 == 5 ? 0 : 1;
+        EXPECT_THROW(CarregaGrid(cds, broken), EConvertError) << failing;
+        EXPECT_EQ(cds.state(), TClientDataSet::State::Browse);
+        EXPECT_EQ(static_cast<std::size_t>(cds.RecordCount()), before) << failing;
+    }
+}
+
 TEST_F(FileTable, MalformedAndEmptyListings)
 {
     CarregaGrid(cds, {"semespacos", "A B", "01-15-24  03:45PM  <DIR>  ", "01-15-24  03:45PM  <DIR>"});
