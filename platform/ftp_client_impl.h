@@ -38,6 +38,7 @@ struct TIdFTP::Impl {
     void requireConnected();
 
     FtpReply readReply();
+    FtpReply readReply(std::chrono::milliseconds timeout);
     FtpReply command(const std::string& verb, const std::string& argument, bool secret = false);
     FtpReply expect(const std::string& verb, const std::string& argument, std::initializer_list<int> ok,
                     bool secret = false);

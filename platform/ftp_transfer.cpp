@@ -3,6 +3,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -237,9 +238,15 @@ void TIdFTP::Impl::abortAfterLocalFailure() noexcept
 
 void TIdFTP::Impl::finishTransfer(const std::string& verb, TWorkMode mode, std::int64_t total, bool workEvents)
 {
-    if (workEvents && self.OnWork)
+    // The wait for the final reply gets one ReadTimeout in all, heartbeats included.
+    std::chrono::milliseconds left = self.ReadTimeout;
+    if (workEvents && self.OnWork) {
+        const auto start = std::chrono::steady_clock::now();
         awaitFinalReply(mode, total);
-    FtpReply reply = readReply();
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        left = std::max(std::chrono::milliseconds(1), self.ReadTimeout - spent);
+    }
+    FtpReply reply = readReply(left);
     if (reply.code < 200 || reply.code >= 300)
         refused(verb, reply);
     if (data.killed())

@@ -74,10 +74,12 @@ void TIdFTP::Impl::requireConnected()
         throw FtpConnectionLost("Sem conexão com o servidor FTP.");
 }
 
-FtpReply TIdFTP::Impl::readReply()
+FtpReply TIdFTP::Impl::readReply() { return readReply(self.ReadTimeout); }
+
+FtpReply TIdFTP::Impl::readReply(std::chrono::milliseconds timeout)
 {
     try {
-        FtpReply reply = control.readReply(self.ReadTimeout);
+        FtpReply reply = control.readReply(timeout);
         lastReply = reply.text;
         return reply;
     } catch (...) {

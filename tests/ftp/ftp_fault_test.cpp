@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 
 using namespace Platform;
@@ -130,6 +131,24 @@ TEST_F(FtpFaultTest, TransferThatStallsAfter150TimesOut)
     std::ostringstream out;
     EXPECT_THROW(ftp.Get("a.xml", out), FtpTimeout);
     EXPECT_EQ(log.ends, 1);
+    EXPECT_FALSE(ftp.Connected());
+}
+
+// All data came, the final reply never does: one time-out, not the wait for the reply plus another,
+// and the last work event repeats meanwhile so that an abort could still be asked.
+TEST_F(FtpFaultTest, FinalReplyThatNeverComesTimesOutOnce)
+{
+    FakeFtpPeer peer("127.21.1.23");
+    peer.login().expect("EPRT").reply("200 ok").expect("RETR").reply("150 Abrindo conexão.").dataConnect()
+        .dataSend(1000).dataClose().stall();
+    use(peer);
+    ftp.Connect();
+    std::ostringstream out;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(ftp.Get("a.xml", out), FtpTimeout);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, ftp.ReadTimeout + std::chrono::milliseconds(400));
+    EXPECT_GE(log.counts.size(), 3u);
+    EXPECT_EQ(out.str().size(), 1000u);
     EXPECT_FALSE(ftp.Connected());
 }
 
