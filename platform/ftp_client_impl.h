@@ -57,7 +57,7 @@ private:
     void runDownload(const Sink& sink, bool workEvents);
     void runUpload(const Source& source, bool workEvents);
     void finishTransfer(const std::string& verb, TWorkMode mode, std::int64_t total, bool workEvents);
-    void awaitFinalReply(TWorkMode mode, std::int64_t total);
+    void awaitFinalReply(TWorkMode mode, std::int64_t total, std::chrono::steady_clock::time_point deadline);
     void abortAfterLocalFailure() noexcept;
     // ABOR, close of the data connection, both replies; the session stays in step.
     void abortSequence() noexcept(false);

@@ -239,14 +239,11 @@ void TIdFTP::Impl::abortAfterLocalFailure() noexcept
 void TIdFTP::Impl::finishTransfer(const std::string& verb, TWorkMode mode, std::int64_t total, bool workEvents)
 {
     // The wait for the final reply gets one ReadTimeout in all, heartbeats included.
-    std::chrono::milliseconds left = self.ReadTimeout;
-    if (workEvents && self.OnWork) {
-        const auto start = std::chrono::steady_clock::now();
-        awaitFinalReply(mode, total);
-        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-        left = std::max(std::chrono::milliseconds(1), self.ReadTimeout - spent);
-    }
-    FtpReply reply = readReply(left);
+    const auto deadline = std::chrono::steady_clock::now() + self.ReadTimeout;
+    if (workEvents && self.OnWork)
+        awaitFinalReply(mode, total, deadline);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    FtpReply reply = readReply(std::max(std::chrono::milliseconds(1), left));
     if (reply.code < 200 || reply.code >= 300)
         refused(verb, reply);
     if (data.killed())
@@ -255,9 +252,9 @@ void TIdFTP::Impl::finishTransfer(const std::string& verb, TWorkMode mode, std::
 
 // After an upload the socket buffers may still hold megabytes the server has not read; until its
 // final reply comes, the last work event is repeated so that a stop request is still heard.
-void TIdFTP::Impl::awaitFinalReply(TWorkMode mode, std::int64_t total)
+void TIdFTP::Impl::awaitFinalReply(TWorkMode mode, std::int64_t total,
+                                     std::chrono::steady_clock::time_point deadline)
 {
-    const auto deadline = std::chrono::steady_clock::now() + self.ReadTimeout;
     while (!control.hasBufferedInput() && std::chrono::steady_clock::now() < deadline) {
         pollfd watch{control.descriptor(), POLLIN, 0};
         const int ready = ::poll(&watch, 1, static_cast<int>(kHeartbeat.count()));
