@@ -4,9 +4,16 @@ pointing at it, and helpers to run vop-host scripts against both."""
 import itertools
 import os
 import pathlib
+import sys
 
 from appserver_fixture import AppServer  # noqa: E402  (tests/fixtures is on sys.path via conftest)
 from ftp_fixture import FtpServer  # noqa: E402
+
+# live_host watches a running host; it lives with the fault tests.
+_FAULTS_DIR = str(pathlib.Path(__file__).resolve().parents[1] / "faults")
+if _FAULTS_DIR not in sys.path:
+    sys.path.insert(0, _FAULTS_DIR)
+from live_host import errors, run_host  # noqa: E402,F401  (errors: for the tests that import it from here)
 
 USER = "contador"
 PASSWORD = "s3nh@"
@@ -91,10 +98,6 @@ def names(dump):
     return [row["DSNOME"] for row in dump["screen"]["rows"]]
 
 
-def errors(dump):
-    return [p["text"] for p in dump["prompts"] if p["kind"] == "error"]
-
-
 def prompts_of(dump, kind):
     return [p for p in dump["prompts"] if p["kind"] == kind]
 
@@ -103,39 +106,11 @@ def run_live(tmp_path, lines, server, between=None, timeout=60):
     """Runs a script while the test acts on the world: between[i]() runs as soon as the i-th dump
     (0-based) reaches stdout, so the script should `wait` after that dump long enough for it.
     Returns the same ScriptResult as the run_script fixture."""
-    import subprocess
-    import threading
-
-    from conftest import BIN_DIR, ScriptResult, host_env, parse_dumps, server_address
+    from conftest import ScriptResult
 
     between = dict(between or {})
-    script = pathlib.Path(tmp_path) / "live_script.txt"
-    script.write_text("\n".join(lines) + "\n", encoding="utf-8")
-    command = [str(BIN_DIR / "vop-host"), "--script", str(script), "--server", server_address(server)]
-    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL,
-                               text=True, encoding="utf-8", errors="replace", env=host_env(), cwd=tmp_path)
-    stderr_lines = []
-    reader = threading.Thread(target=lambda: stderr_lines.extend(process.stderr), daemon=True)
-    reader.start()
-    timer = threading.Timer(timeout, process.kill)
-    timer.start()
-    stdout_lines = []
-    dumps_seen = 0
-    try:
-        for line in process.stdout:
-            stdout_lines.append(line)
-            if line.startswith("{"):
-                action = between.pop(dumps_seen, None)
-                dumps_seen += 1
-                if action:
-                    action()
-        process.wait()
-    finally:
-        timer.cancel()
-        if process.poll() is None:
-            process.kill()
-            process.wait()
-        reader.join(5)
-    stdout = "".join(stdout_lines)
-    assert not between, "the script ended before dumps %s" % sorted(between)
-    return ScriptResult(process.returncode, stdout, "".join(stderr_lines), parse_dumps(stdout))
+    hooks = {index: (lambda process, action=action: action()) for index, action in between.items()}
+    result = run_host(tmp_path, lines, server, hooks, timeout)
+    assert len(result.dumps) > max(between, default=-1), \
+        "the script ended before dumps %s" % sorted(i for i in between if i >= len(result.dumps))
+    return ScriptResult(result.returncode, result.stdout, result.stderr, result.dumps)
