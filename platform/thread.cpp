@@ -5,6 +5,9 @@
 #include <QThread>
 
 #include <sys/resource.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <unistd.h>
 #include <sys/syscall.h>
 
@@ -23,12 +26,14 @@ struct SyncCall {
     State state = Pending;
 };
 
+// One priority step down is one nice step (about a tenth less CPU share under contention): below
+// normal yields to the user's foreground work without starving a transfer of its share.
 int niceFor(TThreadPriority priority)
 {
     switch (priority) {
     case TThreadPriority::tpIdle: return 19;
-    case TThreadPriority::tpLowest: return 10;
-    case TThreadPriority::tpLower: return 5;
+    case TThreadPriority::tpLowest: return 2;
+    case TThreadPriority::tpLower: return 1;
     case TThreadPriority::tpNormal: return 0;
     default: return 0;  // raising priority needs privileges a desktop user lacks
     }
@@ -56,7 +61,12 @@ void TThread::Start(TThreadPriority priority)
 
 void TThread::run(std::shared_ptr<TThread> self, TThreadPriority priority)
 {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), niceFor(priority));
+    // Relative to the process's own nice value, so a host started with nice keeps the order.
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int base = getpriority(PRIO_PROCESS, tid);
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, tid, std::min(19, base + niceFor(priority)));
     try {
         Execute();
     } catch (...) {

@@ -57,7 +57,7 @@ class Runner:
         self.bin_dir = pathlib.Path(bin_dir)
         self.world = world
         self.limit_s = limit_s
-        self.peer_nice = peer_nice  # the worker thread runs at nice 5: the same for curl and lftp, if asked
+        self.peer_nice = peer_nice  # the worker thread runs one nice step below its process: the same for curl and lftp, if asked
 
     def ours(self, *args):
         command = [str(self.bin_dir / "bench_transfer_probe"), "--server", self.world.server,
@@ -218,7 +218,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--many", type=int, default=1000, help="files of the many-file upload (0: skip it)")
     parser.add_argument("--many-rounds", type=int, default=2)
-    parser.add_argument("--peer-nice", type=int, default=0, help="run curl and lftp at this nice value (the worker: 5)")
+    parser.add_argument("--peer-nice", type=int, default=0, help="run curl and lftp at this nice value (the worker: 1)")
     args = parser.parse_args()
     print(json.dumps(run(os.path.abspath(args.bin), args.size_mib, args.rounds, args.many, args.many_rounds,
                          peer_nice=args.peer_nice), indent=1))

@@ -7,6 +7,10 @@
 
 #include <atomic>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 class Worker : public Platform::TThread {
@@ -40,6 +44,22 @@ TEST(Thread, SynchronizeRunsOnTheGuiThreadAndTheWorkerFreesItself)
     }  // only the running thread holds it now
     EXPECT_TRUE(QTest::qWaitFor([&] { return watch.expired(); }, 5000));
     EXPECT_TRUE(ranOnGui);
+}
+
+TEST(Thread, AWorkerRunsBelowTheNormalPriorityOfItsProcess)
+{
+    const int processNice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+    std::atomic<int> workerNice{-100};
+    std::weak_ptr<Worker> watch;
+    {
+        auto worker = start([&](Worker&) {
+            workerNice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+        }, watch);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watch.expired(); }, 5000));
+    if (processNice < 19) {
+        EXPECT_GT(workerNice.load(), processNice);
+    }
 }
 
 TEST(Thread, TerminateIsARequestTheWorkerPolls)
