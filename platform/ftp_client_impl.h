@@ -45,6 +45,7 @@ struct TIdFTP::Impl {
     [[noreturn]] void refused(const std::string& verb, const FtpReply& reply);
 
     void login();
+    void sayGoodbye() noexcept;
     void closeControl(const std::string& why) noexcept;
 
     // Sends the already encoded command line over a fresh data connection and moves the data.

@@ -130,6 +130,19 @@ void TIdFTP::Impl::closeControl(const std::string& why) noexcept
     noticeClosed();
 }
 
+// An idle session ends with QUIT, so the server logs a clean log-out; a server slow to answer
+// it does not hold up the close for long.
+void TIdFTP::Impl::sayGoodbye() noexcept
+{
+    if (!control.isOpen() || transferRunning)
+        return;
+    try {
+        control.send("QUIT\r\n");
+        control.readReply(std::min<std::chrono::milliseconds>(self.ReadTimeout, std::chrono::seconds(1)));
+    } catch (...) {
+    }
+}
+
 void TIdFTP::Impl::login()
 {
     const std::string user = self.Username.empty() ? std::string("anonymous") : self.Username;
@@ -195,22 +208,11 @@ void TIdFTP::Disconnect()
 {
     if (!impl_->control.isOpen() && !impl_->announced)
         return;
+    impl_->sayGoodbye();
     impl_->closeControl("Desconectando.");
 }
 
-void TIdFTP::Quit()
-{
-    if (!impl_->control.isOpen()) {
-        impl_->closeControl("Desconectando.");
-        return;
-    }
-    try {
-        impl_->control.send("QUIT\r\n");
-        impl_->control.readReply(ReadTimeout);
-    } catch (...) {
-    }
-    impl_->closeControl("Desconectando.");
-}
+void TIdFTP::Quit() { Disconnect(); }
 
 void TIdFTP::ChangeDir(const std::string& dir) { impl_->expect("CWD", dir, {250, 200}); }
 

@@ -60,27 +60,47 @@ public:
     TIdFTP(const TIdFTP&) = delete;
     TIdFTP& operator=(const TIdFTP&) = delete;
 
+    // Opens the control connection (ConnectTimeout), reads the banner, sends USER and PASS and
+    // raises the connected status. Throws FtpError with the server's text on a refusal,
+    // FtpTimeout when the server does not answer; the password is never part of a message.
     void Connect();
+    // True while the control connection is open; notices a server that hung up, without sending.
     bool Connected() const;
+    // Sends QUIT when the session is idle (its reply awaited at most a second), then closes.
+    // Never throws.
     void Disconnect();
+    // The same as Disconnect.
     void Quit();
 
+    // CWD dir. Throws FtpError with the server's text when refused (550 for a missing directory).
     void ChangeDir(const std::string& dir);
+    // PWD; the quoted path of the 257 reply with doubled quotes undone ("" when the reply has none).
     std::string RetrieveCurrentDir();
+    // EPRT (or PORT, or EPSV/PASV when Passive), LIST; the listing's lines, CP1252 decoded.
     void List(std::vector<std::string>& lines);
+    // TYPE I or TYPE A.
     void TransferType(TIdFTPTransferType type);
+    // SIZE name; the size in bytes. Throws FtpError when refused or unparsable.
     std::int64_t Size(const std::string& name);
 
+    // RETR into a local file (created, or truncated when overwrite) or a stream, with the work
+    // events per block. Throws FtpError (refusal, a broken data connection, a local write error),
+    // FtpTimeout, or FtpAborted after Abort.
     void Get(const std::string& remote, const std::string& localPath, bool overwrite);
     void Get(const std::string& remote, std::ostream& out);
+    // STOR (APPE when append) from a local file or a stream; the same events and exceptions as Get.
     void Put(const std::string& localPath, const std::string& remote, bool append);
     void Put(std::istream& in, const std::string& remote, bool append);
 
+    // DELE, RMD, MKD; FtpError with the server's text when refused (never recursive).
     void Delete(const std::string& name);
     void RemoveDir(const std::string& name);
     void MakeDir(const std::string& name);
 
+    // From any thread: asks the running transfer to stop. The transfer's thread then sends IAC IP,
+    // IAC DM (urgent), ABOR, closes the data connection and reads both replies, and throws FtpAborted.
     void Abort();
+    // From any thread: closes the data connection under a running transfer.
     void KillDataChannel();
 
     // Sends any command; returns the reply code, or throws FtpError when the code is not one of

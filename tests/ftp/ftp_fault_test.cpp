@@ -60,6 +60,29 @@ TEST_F(FtpFaultTest, Reply421EndsTheSession)
     scriptDone(peer);
 }
 
+TEST_F(FtpFaultTest, DisconnectSaysQuitWithoutWaitingLongForTheAnswer)
+{
+    for (bool answers : {true, false}) {
+        SCOPED_TRACE(answers ? "answers" : "silent");
+        FakeFtpPeer peer(answers ? "127.21.2.1" : "127.21.2.2");
+        peer.login().expect("QUIT");
+        if (answers)
+            peer.reply("221 Até logo.").close();
+        else
+            peer.stall();
+        use(peer);
+        ftp.ReadTimeout = std::chrono::milliseconds(30000);
+        ftp.Connect();
+        const auto start = std::chrono::steady_clock::now();
+        ftp.Disconnect();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+        EXPECT_FALSE(ftp.Connected());
+        EXPECT_EQ(peer.commands().back(), "QUIT");
+        ftp.Disconnect();  // a second one sends nothing
+        EXPECT_EQ(peer.commands().size(), 3u);
+    }
+}
+
 TEST_F(FtpFaultTest, Unsolicited421IsSeenByConnected)
 {
     FakeFtpPeer peer("127.21.1.2");
