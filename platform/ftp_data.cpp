@@ -5,7 +5,9 @@
 #include <Poco/Exception.h>
 #include <Poco/Net/NetException.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -111,14 +113,15 @@ void FtpDataChannel::setTimeout(std::chrono::milliseconds timeout)
     }
 }
 
-std::size_t FtpDataChannel::receiveBlock(char* buffer, std::size_t size)
+template <typename Read>
+std::size_t FtpDataChannel::receiveWith(std::size_t size, Read read)
 {
     if (!socket_)
         dataBroken("não aberta");
     const int fd = socket_->impl()->sockfd();
     std::size_t filled = 0;
     while (filled < size) {
-        ssize_t n = ::recv(fd, buffer + filled, size - filled, 0);
+        const ssize_t n = read(fd, filled);
         if (n > 0) {
             filled += static_cast<std::size_t>(n);
             continue;
@@ -134,6 +137,35 @@ std::size_t FtpDataChannel::receiveBlock(char* buffer, std::size_t size)
         dataBroken(std::strerror(errno));
     }
     return filled;
+}
+
+std::size_t FtpDataChannel::receiveBlock(char* buffer, std::size_t size)
+{
+    return receiveWith(size, [&](int fd, std::size_t filled) { return ::recv(fd, buffer + filled, size - filled, 0); });
+}
+
+std::size_t FtpDataChannel::receiveIntoFile(int fileFd, int pipeRead, int pipeWrite, std::size_t size,
+                                            int& writeError)
+{
+    // The pipe is emptied after every move: pieces of socket buffers may fill its slots long before
+    // its byte capacity, and a full pipe would block the next move for ever.
+    return receiveWith(size, [&](int fd, std::size_t filled) -> ssize_t {
+        if (writeError != 0)
+            return 0;
+        const ssize_t moved = ::splice(fd, nullptr, pipeWrite, nullptr, size - filled, SPLICE_F_MOVE);
+        for (ssize_t left = moved; left > 0;) {
+            const ssize_t w = ::splice(pipeRead, nullptr, fileFd, nullptr, static_cast<std::size_t>(left),
+                                       SPLICE_F_MOVE);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                writeError = w < 0 ? errno : EIO;
+                return moved - left;
+            }
+            left -= w;
+        }
+        return moved;
+    });
 }
 
 void FtpDataChannel::sendAll(const char* data, std::size_t size)
@@ -156,6 +188,34 @@ void FtpDataChannel::sendAll(const char* data, std::size_t size)
             dataTimeout();
         dataBroken(std::strerror(errno));
     }
+}
+
+std::size_t FtpDataChannel::sendFromFile(int fileFd, std::size_t size, int& readError)
+{
+    if (!socket_)
+        dataBroken("não aberta");
+    const int fd = socket_->impl()->sockfd();
+    std::size_t sent = 0;
+    while (sent < size) {
+        const ssize_t n = ::sendfile(fd, fileFd, nullptr, size - sent);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        if (killed_)
+            dataBroken("cancelada");
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            dataTimeout();
+        if (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN || errno == ETIMEDOUT)
+            dataBroken(std::strerror(errno));
+        readError = errno;
+        break;
+    }
+    return sent;
 }
 
 void FtpDataChannel::finishSending()

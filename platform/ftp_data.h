@@ -32,7 +32,14 @@ public:
     void setTimeout(std::chrono::milliseconds timeout);
     // Reads until size bytes arrived or the data ends; returns the count (< size only at the end).
     std::size_t receiveBlock(char* buffer, std::size_t size);
+    // The same, but the bytes go on to fileFd through a pipe without passing through our memory.
+    // A failing write to the file stops the block: its errno is left in writeError.
+    std::size_t receiveIntoFile(int fileFd, int pipeRead, int pipeWrite, std::size_t size, int& writeError);
     void sendAll(const char* data, std::size_t size);
+    // Sends up to size bytes of fileFd from its current offset, without passing them through our
+    // memory; returns the count (< size only at the end of the file). A failing read of the file
+    // stops the block: its errno is left in readError.
+    std::size_t sendFromFile(int fileFd, std::size_t size, int& readError);
     // Ends an upload cleanly: the server sees the end of the file.
     void finishSending();
 
@@ -41,6 +48,9 @@ public:
     void close() noexcept;
 
 private:
+    template <typename Read>
+    std::size_t receiveWith(std::size_t size, Read read);
+
     std::mutex mutex_;
     std::optional<Poco::Net::ServerSocket> listener_;
     std::optional<Poco::Net::StreamSocket> socket_;

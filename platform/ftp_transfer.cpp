@@ -11,8 +11,6 @@ namespace Platform {
 
 namespace {
 
-// One work event per block; big blocks keep the per-event cost of the screen's progress low.
-constexpr std::size_t kBlock = 256 * 1024;
 constexpr std::chrono::milliseconds kHeartbeat{100};
 
 } // namespace
@@ -58,7 +56,8 @@ void TIdFTP::Impl::openDataConnection()
 }
 
 void TIdFTP::Impl::transfer(const std::string& verb, const std::string& wireLine, const Sink* sink,
-                            const Source* source, std::int64_t expected, bool workEvents)
+                            const Source* source, std::int64_t expected, bool workEvents, const Receive* receive,
+                            const Send* send)
 {
     requireConnected();
     if (buffer.size() != kBlock)
@@ -101,9 +100,9 @@ void TIdFTP::Impl::transfer(const std::string& verb, const std::string& wireLine
                 self.OnWorkBegin(mode, expected);
         }
         if (sink)
-            runDownload(*sink, workEvents);
+            runDownload(*sink, workEvents, receive);
         else
-            runUpload(*source, workEvents);
+            runUpload(source, send, workEvents);
     } catch (const FtpTimeout&) {
         // A server that stopped answering leaves the session out of step: give it up.
         transferRunning = false;
@@ -135,13 +134,13 @@ void TIdFTP::Impl::transfer(const std::string& verb, const std::string& wireLine
     }
 }
 
-void TIdFTP::Impl::runDownload(const Sink& sink, bool workEvents)
+void TIdFTP::Impl::runDownload(const Sink& sink, bool workEvents, const Receive* receive)
 {
     std::int64_t total = 0;
     for (;;) {
         std::size_t n = 0;
         try {
-            n = data.receiveBlock(buffer.data(), kBlock);
+            n = receive ? (*receive)(buffer.data(), kBlock) : data.receiveBlock(buffer.data(), kBlock);
         } catch (const FtpTimeout&) {
             throw;
         } catch (const FtpError&) {
@@ -153,20 +152,18 @@ void TIdFTP::Impl::runDownload(const Sink& sink, bool workEvents)
         }
         if (abortRequested)
             abortSequence();
-        if (n > 0) {
-            try {
-                sink(buffer.data(), n);
-                total += static_cast<std::int64_t>(n);
-                if (workEvents && self.OnWork)
-                    self.OnWork(TWorkMode::wmRead, total);
-            } catch (...) {
-                if (!abortRequested)
-                    abortAfterLocalFailure();
-                throw;
-            }
-            if (abortRequested)
-                abortSequence();
+        try {
+            sink(buffer.data(), n);
+            total += static_cast<std::int64_t>(n);
+            if (n > 0 && workEvents && self.OnWork)
+                self.OnWork(TWorkMode::wmRead, total);
+        } catch (...) {
+            if (!abortRequested)
+                abortAfterLocalFailure();
+            throw;
         }
+        if (abortRequested)
+            abortSequence();
         if (n < kBlock)
             break;
     }
@@ -174,28 +171,36 @@ void TIdFTP::Impl::runDownload(const Sink& sink, bool workEvents)
     finishTransfer("RETR", TWorkMode::wmRead, total, workEvents);
 }
 
-void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
+void TIdFTP::Impl::runUpload(const Source* source, const Send* send, bool workEvents)
 {
-    std::int64_t total = 0;
-    for (;;) {
+    const Send throughBuffer = [&](std::size_t size) {
         std::size_t n = 0;
         try {
-            while (n < kBlock) {
-                std::size_t got = source(buffer.data() + n, kBlock - n);
+            while (n < size) {
+                const std::size_t got = (*source)(buffer.data() + n, size - n);
                 if (got == 0)
                     break;
                 n += got;
             }
-        } catch (...) {
-            abortAfterLocalFailure();
+        } catch (const FtpLocalFileError&) {
             throw;
+        } catch (const std::exception& e) {
+            throw FtpLocalFileError(e.what());
         }
+        if (n > 0)
+            data.sendAll(buffer.data(), n);
+        return n;
+    };
+    std::int64_t total = 0;
+    for (;;) {
         if (abortRequested)
             abortSequence();
-        if (n == 0)
-            break;
+        std::size_t n = 0;
         try {
-            data.sendAll(buffer.data(), n);
+            n = send ? (*send)(kBlock) : throughBuffer(kBlock);
+        } catch (const FtpLocalFileError&) {
+            abortAfterLocalFailure();
+            throw;
         } catch (const FtpTimeout&) {
             throw;
         } catch (const FtpError&) {
@@ -205,6 +210,8 @@ void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
             readReply();
             throw;
         }
+        if (n == 0)
+            break;
         total += static_cast<std::int64_t>(n);
         if (workEvents && self.OnWork) {
             try {

@@ -42,6 +42,28 @@ struct FileHandle {
     }
 };
 
+struct DownloadPipe {
+    int readFd = -1;
+    int writeFd = -1;
+    bool open(std::size_t room)
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        readFd = fds[0];
+        writeFd = fds[1];
+        const int size = ::fcntl(writeFd, F_SETPIPE_SZ, static_cast<int>(room));
+        return size >= static_cast<int>(room);
+    }
+    ~DownloadPipe()
+    {
+        if (readFd >= 0)
+            ::close(readFd);
+        if (writeFd >= 0)
+            ::close(writeFd);
+    }
+};
+
 std::string systemError(const std::string& what, const std::string& path)
 {
     return what + " \"" + path + "\": " + std::strerror(errno) + ".";
@@ -279,19 +301,34 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
             throw FtpError("O arquivo local \"" + localPath + "\" já existe.");
         throw FtpError(systemError("Não foi possível criar o arquivo local", localPath));
     }
+    // Socket to file through a pipe: the bytes never pass through our memory. Without a pipe of a
+    // block's room, through the buffer.
+    DownloadPipe pipe;
+    const bool spliced = pipe.open(Impl::kBlock);
+    int writeError = 0;
+    Impl::Receive receive = [&](char*, std::size_t size) {
+        return impl_->data.receiveIntoFile(file.fd, pipe.readFd, pipe.writeFd, size, writeError);
+    };
     Impl::Sink sink = [&](const char* p, std::size_t n) {
+        if (spliced)
+            n = 0;  // already in the file
         while (n > 0) {
-            ssize_t w = ::write(file.fd, p, n);
+            const ssize_t w = ::write(file.fd, p, n);
+            if (w < 0 && errno == EINTR)
+                continue;
             if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
+                writeError = errno;
+                break;
             }
             p += w;
             n -= static_cast<std::size_t>(w);
         }
+        if (writeError != 0) {
+            errno = writeError;
+            throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
+        }
     };
-    impl_->transfer("RETR", line, &sink, nullptr, 0, true);
+    impl_->transfer("RETR", line, &sink, nullptr, 0, true, spliced ? &receive : nullptr);
     if (::close(file.fd) != 0) {
         file.fd = -1;
         throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
@@ -330,10 +367,36 @@ void TIdFTP::Put(const std::string& localPath, const std::string& remote, bool a
             if (r >= 0)
                 return static_cast<std::size_t>(r);
             if (errno != EINTR)
-                throw FtpError(systemError("Falha ao ler o arquivo local", localPath));
+                throw FtpLocalFileError(systemError("Falha ao ler o arquivo local", localPath));
         }
     };
-    impl_->transfer(verb, line, nullptr, &source, static_cast<std::int64_t>(st.st_size), true);
+    // File to socket without passing through our memory; where the kernel cannot (some file
+    // systems), the rest goes through the buffer.
+    bool direct = true;
+    Impl::Send send = [&](std::size_t size) -> std::size_t {
+        if (direct) {
+            int readError = 0;
+            const std::size_t sent = impl_->data.sendFromFile(file.fd, size, readError);
+            if (readError == 0)
+                return sent;
+            if (sent > 0 || (readError != EINVAL && readError != ENOSYS && readError != EOPNOTSUPP)) {
+                errno = readError;
+                throw FtpLocalFileError(systemError("Falha ao ler o arquivo local", localPath));
+            }
+            direct = false;
+        }
+        std::size_t n = 0;
+        while (n < size) {
+            const std::size_t got = source(impl_->buffer.data() + n, size - n);
+            if (got == 0)
+                break;
+            n += got;
+        }
+        if (n > 0)
+            impl_->data.sendAll(impl_->buffer.data(), n);
+        return n;
+    };
+    impl_->transfer(verb, line, nullptr, &source, static_cast<std::int64_t>(st.st_size), true, nullptr, &send);
 }
 
 void TIdFTP::Put(std::istream& in, const std::string& remote, bool append)
@@ -354,7 +417,7 @@ void TIdFTP::Put(std::istream& in, const std::string& remote, bool append)
     Impl::Source source = [&in](char* p, std::size_t n) -> std::size_t {
         in.read(p, static_cast<std::streamsize>(n));
         if (in.bad())
-            throw FtpError("Falha ao ler os dados a enviar ao servidor FTP.");
+            throw FtpLocalFileError("Falha ao ler os dados a enviar ao servidor FTP.");
         return static_cast<std::size_t>(in.gcount());
     };
     impl_->transfer(verb, line, nullptr, &source, expected, true);

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -264,6 +268,55 @@ TEST_F(FtpServerTest, HundredMegabytesAreByteExactBothWays)
     EXPECT_EQ(down.counts.back(), static_cast<std::int64_t>(size));
     EXPECT_EQ(down.ends, 1);
     EXPECT_TRUE(FtpTest::readFile(local("volta.bin")) == FtpTest::readFile(local("grande.bin")));
+}
+
+TEST_F(FtpServerTest, ALocalFileThatCannotBeWrittenStopsTheDownloadAndKeepsTheSession)
+{
+    serve("127.21.0.14");
+    const std::string bytes = FtpTest::patternBytes(6u * 1024 * 1024, 9);
+    FtpTest::writeFile(root() + "/nota.bin", bytes);
+    ftp.Connect();
+    ftp.TransferType(TIdFTPTransferType::ftBinary);
+    {
+        // The file may grow to 1 MiB only: writes past it fail (EFBIG) in the middle of the data.
+        struct FileSizeLimit {
+            rlimit saved{};
+            void (*oldHandler)(int) = ::signal(SIGXFSZ, SIG_IGN);
+            FileSizeLimit()
+            {
+                ::getrlimit(RLIMIT_FSIZE, &saved);
+                rlimit small = saved;
+                small.rlim_cur = 1024 * 1024;
+                ::setrlimit(RLIMIT_FSIZE, &small);
+            }
+            ~FileSizeLimit()
+            {
+                ::setrlimit(RLIMIT_FSIZE, &saved);
+                ::signal(SIGXFSZ, oldHandler);
+            }
+        } limit;
+        try {
+            ftp.Get("nota.bin", local("nota.bin"), true);
+            FAIL() << "a download that could not be written was reported as done";
+        } catch (const FtpError& e) {
+            EXPECT_NE(std::string(e.what()).find("Falha ao gravar o arquivo local"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(ftp.RetrieveCurrentDir(), "/");  // the session is still in step
+    ftp.Get("nota.bin", local("nota.bin"), true);
+    EXPECT_TRUE(FtpTest::readFile(local("nota.bin")) == bytes);
+}
+
+TEST_F(FtpServerTest, AFileTheKernelCannotSendDirectlyStillUploadsWhole)
+{
+    // /proc/self/stat refuses to be sent by the kernel (EINVAL): the upload goes through our buffer.
+    serve("127.21.0.15");
+    ftp.Connect();
+    ftp.TransferType(TIdFTPTransferType::ftBinary);
+    ftp.Put("/proc/self/stat", "stat.txt", false);
+    const std::string sent = FtpTest::readFile(root() + "/stat.txt");
+    EXPECT_EQ(sent.rfind(std::to_string(::getpid()) + " (", 0), 0u) << sent;
+    EXPECT_EQ(sent.back(), '\n');
 }
 
 TEST_F(FtpServerTest, AbortInTheMiddleOfATransferKeepsTheSessionInStep)
