@@ -2,8 +2,6 @@
 
 #include "mrv/prompts.h"
 
-#include <algorithm>
-
 namespace Consiste {
 
 EShownError::EShownError(std::string message) : message_(std::move(message)) {}
@@ -24,10 +22,8 @@ void MensErro(const std::exception& error)
     MensErro(std::string(error.what()), false);
 }
 
-bool EmptyString(const std::string& text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
-}
+// Only the empty text: a name of spaces is a name, and the server decides about it.
+bool EmptyString(const std::string& text) { return text.empty(); }
 
 Mrv::DataPacket CheckResultServ(const Poco::Dynamic::Var& reply, bool /*raise*/, int /*context*/)
 {

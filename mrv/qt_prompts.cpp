@@ -51,7 +51,9 @@ QString qtFileFilter(const std::string& filter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        // A description that already names its patterns, as "Todos os arquivos (*.*)", is not given them twice.
+        const QString named = QStringLiteral(" (") + patterns + QLatin1Char(')');
+        filters << (parts[i].endsWith(named) ? parts[i] : parts[i] + named);
     }
     return filters.join(QStringLiteral(";;"));
 }

@@ -36,7 +36,7 @@ void TfrmCtrlArqXMLNFe::StatusBarDrawPanel(QPainter& canvas, const QRect& rect)
 {
     canvas.fillRect(rect, StatusBar->palette().window());
     const QPixmap& lamp = ImageList[InImagemConexao == 1 ? 1 : 0];
-    canvas.drawPixmap(rect.left() + 2, rect.top() - 1 + (rect.height() - lamp.height()) / 2 + 1, lamp);
+    canvas.drawPixmap(rect.left() + 2, rect.top() - 1, lamp);
 }
 
 } // namespace Cli_Vop31600

@@ -39,6 +39,7 @@ void TfrmCtrlArqXMLNFe::btnExcluirClick(QObject* /*sender*/)
         if (!cdsArquivos.Active() || cdsArquivos.IsEmpty()
             || cdsArquivos.state() != Platform::TClientDataSet::State::Browse)
             return;
+        // Delete is disabled while a transfer runs but Ctrl+E still fires: refused before the question.
         if (transferActive_)
             Consiste::MensErro(msgPadrao->Msg("TRANSF_EM_ANDAMENTO"), true);
         if (msgPadrao->ShowMsg("CONF_EXCLUSAO", Mrv::DialogType::Confirmation, 0)

@@ -38,19 +38,33 @@ std::string elementText(const Poco::Dynamic::Var& reply, std::size_t index)
     return element.convert<std::string>();
 }
 
-std::string columnText(Platform::TClientDataSet& table, const char* column)
+// A column of the parameter row; one the server left out fails as a value that cannot be read.
+Platform::TField& column(Platform::TClientDataSet& table, const char* name)
 {
-    Platform::TField& field = table.FieldByName(column);
+    if (Platform::TField* field = table.FindField(name))
+        return *field;
+    throw std::runtime_error(std::string("Coluna ") + name + " ausente nos parâmetros HTTP.");
+}
+
+// A failure reply: a status other than "S" and a message after it.
+bool isFailureReply(const Poco::Dynamic::Var& reply)
+{
+    return reply.isArray() && reply.size() >= 2 && !reply[0].isEmpty() && reply[0].convert<std::string>() != "S";
+}
+
+std::string columnText(Platform::TClientDataSet& table, const char* name)
+{
+    Platform::TField& field = column(table, name);
     if (field.IsNull())
-        throw std::runtime_error(std::string("Valor nulo na coluna ") + column + " não pode ser convertido.");
+        throw std::runtime_error(std::string("Valor nulo na coluna ") + name + " não pode ser convertido.");
     return field.AsString();
 }
 
-std::int32_t columnInteger(Platform::TClientDataSet& table, const char* column)
+std::int32_t columnInteger(Platform::TClientDataSet& table, const char* name)
 {
-    Platform::TField& field = table.FieldByName(column);
+    Platform::TField& field = column(table, name);
     if (field.IsNull())
-        throw std::runtime_error(std::string("Valor nulo na coluna ") + column + " não pode ser convertido.");
+        throw std::runtime_error(std::string("Valor nulo na coluna ") + name + " não pode ser convertido.");
     if (field.DataType() == Platform::FieldType::String) {
         const std::string text = field.AsString();
         std::size_t used = 0;
@@ -132,11 +146,13 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
         stConnectStr = cache.isEmpty() ? std::string() : cache.convert<std::string>();
 
         const Poco::Dynamic::Var reply = netCtrlArqXMLNFe->AppServer("GetDadosFTP");
-        // A failure reply shorter than five elements still reaches the user with its message (in FTP
-        // mode); every other short array fails on the missing element, as before.
-        const bool shortFailure = reply.isArray() && reply.size() >= 2 && reply.size() < 5
-                                  && !reply[0].isEmpty() && reply[0].convert<std::string>() != "S";
-        if (reply.isArray() && !shortFailure) {
+        if (reply.isArray()) {
+            // A failure reply shorter than five elements fails here, on its missing element, before
+            // the mode is decided; it fails with its own message, which the user would not see else.
+            if (reply.size() < 5 && isFailureReply(reply)) {
+                Showavi::DeactiveShowAvi();
+                Consiste::MensErro(elementText(reply, 1), true);
+            }
             SOrganizacao = elementText(reply, 4);
             const std::string root = "/";
             const std::string organisationHome = "/XMLFTP/Organização " + SOrganizacao;
@@ -144,9 +160,8 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
         }
 
         boHttp = false;
-        if (!cdsHttp->IsEmpty() && cdsHttp->FindField("IDUTPARAMHTTPGER")
-            && !cdsHttp->FieldByName("IDUTPARAMHTTPGER").IsNull()
-            && cdsHttp->FieldByName("IDUTPARAMHTTPGER").AsString() == "S") {
+        if (!cdsHttp->IsEmpty() && !column(*cdsHttp, "IDUTPARAMHTTPGER").IsNull()
+            && column(*cdsHttp, "IDUTPARAMHTTPGER").AsString() == "S") {
             SHttpHosAddr = columnText(*cdsHttp, "HTTPHOSADDR");
             SHttpPort = columnText(*cdsHttp, "HTTPPORT");
             InIdUtHttpProxy = columnInteger(*cdsHttp, "IDUTHTTPPROXY");
@@ -156,8 +171,6 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
             InHttpHttps = columnInteger(*cdsHttp, "HTTPHTTPS");
             boHttp = true;
             Showavi::DeactiveShowAvi();
-            if (shortFailure)
-                elementText(reply, 4);
         }
 
         if (!boHttp) {
@@ -165,7 +178,6 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
             if (isTextReply(reply)) {
                 Consiste::MensErro(reply.convert<std::string>(), true);
             } else {
-                // A failure reply shows its message even when it is shorter than five elements.
                 const std::string status = elementText(reply, 0);
                 if (status != "S")
                     Consiste::MensErro(elementText(reply, 1), true);

@@ -47,13 +47,16 @@ def test_organisation_zero_is_the_root(run_script, tmp_path):
     assert "EXEFTP" not in names(dump) and "RELFTP" not in names(dump)
 
 
-@pytest.mark.parametrize("organisation", ["7", ""])
-def test_other_codes_go_below_xmlftp(run_script, tmp_path, organisation):
-    # Neither "/XMLFTP/Organização 7" nor "/XMLFTP/Organização " exists: the server's refusal shows.
-    with World(tmp_path, organisation=organisation) as world:
+@pytest.mark.parametrize("organisation,home", [("7", "/XMLFTP/Organização 7"), ("", "/XMLFTP/Organização ")])
+def test_other_codes_go_below_xmlftp(run_script, tmp_path, organisation, home):
+    # Neither home exists: the screen asks for exactly that one, and the server's refusal shows.
+    log = tmp_path / "ftp.log"
+    with World(tmp_path, organisation=organisation, ftp_options={"log": log}) as world:
         dump = open_and_dump(run_script, world)
     [message] = errors(dump)
     assert message.startswith("550")  # the server's own refusal
+    sent = [line.partition(" ")[2] for line in log.read_text(encoding="utf-8").splitlines()]
+    assert [c for c in sent if c.upper().startswith("CWD")] == ["CWD " + home]
     assert dump["screen"]["enabled"]["btnHome"] is False  # unavailable
     assert dump["screen"]["enabled"]["btnAbortar"] is False
 
@@ -99,6 +102,30 @@ def test_server_errors_are_shown_once_and_the_screen_stays_open(run_script, tmp_
     assert screen["enabled"]["btnHome"] is True and screen["enabled"]["btnAbortar"] is False
     assert screen["progress"]["in_status_bar"] is False
     assert dump["globals"]["boStCriado"] is True
+
+
+def test_a_short_failure_array_fails_before_http_mode_is_decided(run_script, tmp_path):
+    # The missing organisation element ends the fetch before the mode and the HTTP parameters are
+    # written; the failure shows the server's own message.
+    row = "'S','gw.local','8081',1,'proxy.local','3128','ana',1"
+    short = override("VOP31600.rdmCtrlArqXMLNFe", "GetDadosFTP", {"result": ["N", "Sem FTP"]})
+    with World(tmp_path, extra_sql="INSERT INTO http_param VALUES (%s);" % row + short) as world:
+        dump = open_and_dump(run_script, world)
+    assert errors(dump) == ["Sem FTP"]
+    g = dump["globals"]
+    assert g["boHttp"] is False
+    assert (g["SHttpHosAddr"], g["SHttpPort"], g["SHttpProxyHost"], g["InIdUtHttpProxy"], g["InHttpHttps"]) == (
+        "", "", "", 0, 0)
+    assert dump["screen"]["rows"] == [] and dump["screen"]["path"] == ""
+
+
+def test_a_parameter_row_without_the_mode_column_is_a_failure(run_script, tmp_path):
+    packet = {"fields": [{"name": "HTTPHOSADDR", "type": "string"}], "rows": [["gw.local"]]}
+    with World(tmp_path, extra_sql=override("Bib.rdmDBGeral", "GetHttp", {"result": packet})) as world:
+        dump = open_and_dump(run_script, world)
+    [message] = errors(dump)
+    assert "IDUTPARAMHTTPGER" in message
+    assert dump["screen"]["rows"] == [] and dump["globals"]["boHttp"] is False
 
 
 def test_a_failure_status_of_gethttp_is_reported(run_script, tmp_path):

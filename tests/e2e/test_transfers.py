@@ -171,6 +171,26 @@ def test_a_second_start_while_busy_is_refused(run_script, tmp_path):
     assert (tmp_path / "a.xml").stat().st_size == 2_000_000
 
 
+def test_delete_by_its_shortcut_is_refused_while_busy(run_script, tmp_path):
+    # Delete is disabled while busy, but Ctrl+E still fires: refused before the question, nothing sent.
+    log = tmp_path / "ftp.log"
+    with World(tmp_path, files=store_files({"lenta.xml": os.urandom(2_000_000)}),
+               ftp_options={"throttle": 500_000, "log": log}) as world:
+        result = run_script(["open", "select name lenta.xml", f"answer save {tmp_path / 'a.xml'}",
+                             "click sbtConfirma", "wait progress", "select name pequena.xml", "key Ctrl+E", "dump",
+                             "wait idle", "dump"], server=world.server)
+        kept = (world.store / ORG_HOME / "pequena.xml").exists()
+    assert result.returncode == 0, str(result)
+    during, after = result.dumps
+    assert during["screen"]["enabled"]["btnExcluir"] is False
+    assert errors(during) == [
+        "Já existe um download ou upload em andamento. Aguarde o término ou aborte a transferência."]
+    assert [p for p in after["prompts"] if p["kind"] == "confirm"] == []
+    assert kept and "pequena.xml" in names(after)
+    assert not any(c.startswith(("DELE", "RMD")) for session in sessions(log) for c in session)
+    assert (tmp_path / "a.xml").stat().st_size == 2_000_000
+
+
 def test_closing_while_busy_asks_and_yes_stops_the_worker(run_script, tmp_path):
     target = tmp_path / "fechar.xml"
     target.write_bytes(b"previous")

@@ -20,6 +20,9 @@ std::string modulePath() { return TestPaths::binDir() + "/Pkg_Vop31600.so"; }
 
 std::vector<std::string> names(const char* const* list, int count) { return {list, list + count}; }
 
+const char* const textGlobals[] = {"stConnectStr", "SHttpProxyUserId", "SHttpProxyPort",
+                                   "SHttpProxyHost", "SHttpPort", "SHttpHosAddr"};
+
 } // namespace
 
 TEST(ModuleLife, DescriptorAndVersion)
@@ -80,13 +83,13 @@ TEST(ModuleLife, InitializeClearsTheFlagAndFinalizeEmptiesTheTextsButLeavesTheSc
         EXPECT_TRUE(created);  // the settings failed, the screen is open all the same
         ASSERT_NE(module.data<void*>("frmCtrlArqXMLNFe"), nullptr);
         EXPECT_EQ(prompts->transcript().size(), 1u);
-        module.data<std::string>("stConnectStr") = "Address=x";
-        module.data<std::string>("SHttpPort") = "8080";
+        for (const char* text : textGlobals)
+            module.data<std::string>(text) = std::string(text) + " set";
     }
     // The loader's Finalize ran: texts emptied, the open screen left alone.
     Mrv::LoadedModule again(modulePath());  // the module stayed mapped: same globals
-    EXPECT_TRUE(again.data<std::string>("stConnectStr").empty());
-    EXPECT_TRUE(again.data<std::string>("SHttpPort").empty());
+    for (const char* text : textGlobals)
+        EXPECT_TRUE(again.data<std::string>(text).empty()) << text;
     auto* screen = static_cast<QWidget*>(again.data<void*>("frmCtrlArqXMLNFe"));
     ASSERT_NE(screen, nullptr);
     auto* sub = qobject_cast<QMdiSubWindow*>(screen->parentWidget());

@@ -11,15 +11,17 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
-// A real screen opened in a real MDI window, with scripted prompts, and no application server
-// anywhere: opening shows the settings error and leaves the screen open and usable.
+#include <string>
+
+// A real screen opened in a real MDI window, with scripted prompts. By default no application
+// server answers anywhere: opening shows the settings error and leaves the screen open and usable.
 struct ScreenHarness {
-    ScreenHarness()
+    explicit ScreenHarness(const std::string& serverHost = "127.0.0.1", int serverPort = 1)
     {
         auto scripted = std::make_unique<Mrv::ScriptedPrompts>();
         prompts = scripted.get();
         Mrv::installPrompts(std::move(scripted));
-        Quelbar::SetWebServer("127.0.0.1", 1);  // nothing listens there
+        Quelbar::SetWebServer(serverHost, serverPort);
         window.setCentralWidget(area);
         window.resize(1100, 600);
         window.show();
