@@ -11,13 +11,17 @@
 #include <QMdiSubWindow>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Mrv {
 
 TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : QWidget(parent)
 {
+    // As designed: the working area flush at the left takes every pixel the button column leaves,
+    // 849 of the 912 inside a screen 920 pixels wide (a 4-pixel sizeable border each side).
     auto* root = new QHBoxLayout(this);
-    root->setContentsMargins(4, 4, 4, 4);
-    root->setSpacing(4);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(3);
 
     grbDadosRel = new QGroupBox(this);
     grbDadosRel->setObjectName(QStringLiteral("grbDadosRel"));
@@ -28,12 +32,14 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : QWidget(parent)
     panMenu->setFixedWidth(60);
     root->addWidget(panMenu);
 
+    // The column from the top: the screen code, the buttons, and the help panel at top 142.
     auto* menuLayout = new QVBoxLayout(panMenu);
     menuLayout->setContentsMargins(0, 0, 0, 0);
-    menuLayout->setSpacing(2);
+    menuLayout->setSpacing(0);
     lblCodTela = new QLabel(panMenu);
     lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
     lblCodTela->setAlignment(Qt::AlignCenter);
+    lblCodTela->setFixedHeight(14);
     QFont codeFont = lblCodTela->font();
     codeFont.setBold(true);
     // The screen code fits the 60-pixel column only in a small, slightly condensed face.
@@ -80,10 +86,24 @@ void TfrmRotiGeral::FormClose(QObject* /*sender*/, TCloseAction& action) { actio
 void TfrmRotiGeral::placeInMdiArea()
 {
     if (QMdiArea* area = Application::instance().mdiArea()) {
+        // The designed size and position are the window's, frame included.
+        const QRect designed = geometry();
+        const bool positioned = testAttribute(Qt::WA_Moved);
         subWindow_ = area->addSubWindow(this);
         subWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
         subWindow_->setWindowTitle(windowTitle());
-        subWindow_->resize(size());
+        subWindow_->resize(designed.size());
+        // At the designed position when the area holds the window there; moved in as far as needed
+        // otherwise, never off its top or left.
+        if (!positioned)
+            return;  // no designed position: the area places it
+        QPoint at = designed.topLeft();
+        if (area->isVisible()) {
+            const QSize room = area->viewport()->size();
+            at.setX(std::max(0, std::min(at.x(), room.width() - designed.width())));
+            at.setY(std::max(0, std::min(at.y(), room.height() - designed.height())));
+        }
+        subWindow_->move(at);
     }
 }
 

@@ -24,13 +24,21 @@ void ActiveShowAvi(QWidget* form, int /*kind*/)
     label->show();
     label->raise();
     overlay = label;
+    // The caller blocks the event loop next (a server call): paint it on the screen now.
     label->repaint();
 }
 
 void DeactiveShowAvi()
 {
-    if (overlay)
+    if (overlay) {
+        // Gone from the screen at once, although the caller may go on blocking the event loop.
+        QWidget* form = overlay->parentWidget();
+        const QRect area = overlay->geometry();
+        overlay->hide();
+        if (form && form->isVisible())
+            form->repaint(area);
         overlay->deleteLater();
+    }
     overlay.clear();
 }
 

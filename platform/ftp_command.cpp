@@ -151,13 +151,18 @@ std::string hideSecret(std::string text, const std::string& secret)
 {
     if (secret.empty())
         return text;
-    // Only a whole-word occurrence is the password: a short one ("p") must not mangle the words
-    // of a message that merely contain it.
+    // A password of six characters or more is unambiguous: every occurrence goes, even one run into
+    // other text. A shorter one ("p", "12") only as a whole word, so that it does not mangle the
+    // words and numbers of a message that merely contain it.
+    std::size_t characters = 0;
+    for (char c : secret)
+        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    const bool anywhere = characters >= 6;
     auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || (c & 0x80) != 0; };
     for (auto pos = text.find(secret); pos != std::string::npos;) {
         const auto end = pos + secret.size();
         const bool whole = (pos == 0 || !isWordChar(text[pos - 1])) && (end >= text.size() || !isWordChar(text[end]));
-        if (whole) {
+        if (anywhere || whole) {
             text.replace(pos, secret.size(), "******");
             pos = text.find(secret, pos + 6);
         } else {

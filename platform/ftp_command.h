@@ -25,7 +25,8 @@ std::optional<int> pasvPort(const std::string& replyText);
 std::string eprtArgument(const std::string& ipv4OrIpv6, bool ipv6, int port);
 std::string portArgument(const std::string& ipv4, int port);
 
-// Replaces every occurrence of secret in text (for messages that quote the server).
+// Masks the password in a message that quotes the server: any occurrence of one of six characters
+// or more, a shorter one only as a whole word.
 std::string hideSecret(std::string text, const std::string& secret);
 
 // "123 text" -> 123 when the text parses as a non-negative decimal, else nullopt.

@@ -29,9 +29,18 @@ bool startsWithCode(const std::string& line)
         && std::isdigit(static_cast<unsigned char>(line[2]));
 }
 
-std::string printable(const std::string& raw)
+// At most 80 characters of a raw reply line, readable, the password masked before the cut: a cut
+// through it would otherwise show its first part.
+std::string printable(const std::string& raw, const std::string& secret)
 {
-    std::string out = cp1252ToUtf8(raw.substr(0, 80));
+    constexpr std::size_t kShown = 80;
+    std::string out = FtpCommand::hideSecret(cp1252ToUtf8(raw), secret);
+    std::size_t end = 0;
+    for (std::size_t shown = 0; end < out.size(); ++end) {
+        if ((static_cast<unsigned char>(out[end]) & 0xC0) != 0x80 && shown++ == kShown)
+            break;
+    }
+    out.resize(end);
     for (auto& c : out)
         if (static_cast<unsigned char>(c) < 32)
             c = ' ';
@@ -186,7 +195,8 @@ FtpReply FtpControlConnection::readReply(std::chrono::milliseconds timeout)
     std::string line;
     readLine(line, deadline);
     if (!startsWithCode(line) || (line.size() > 3 && line[3] != ' ' && line[3] != '-'))
-        fail(kError, "O servidor FTP " + where_ + " enviou uma resposta inválida: \"" + printable(line) + "\".");
+        fail(kError,
+             "O servidor FTP " + where_ + " enviou uma resposta inválida: \"" + printable(line, secret) + "\".");
     FtpReply reply;
     reply.code = std::stoi(line.substr(0, 3));
     std::string text = cp1252ToUtf8(undoubleIac(line));

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QTableView>
 
 namespace Cli_Vop31600 {
@@ -44,6 +45,10 @@ QVariantMap TfrmCtrlArqXMLNFe::scriptState() const
                                     {"position", QVariant::fromValue<qlonglong>(ProgressBar->Position())},
                                     {"in_status_bar", ProgressBar->parentWidget() == StatusBar}};
     state["lamp"] = InImagemConexao;
+    // Where the screen's window lies on the display (the screenshots are cut from it).
+    const QWidget* frame = subWindow() ? static_cast<const QWidget*>(subWindow()) : this;
+    const QPoint origin = frame->mapToGlobal(QPoint(0, 0));
+    state["window"] = QVariantList{origin.x(), origin.y(), frame->width(), frame->height()};
     const std::string index = cdsArquivos.IndexName();
     state["sort"] = QVariantMap{{"index", QString::fromStdString(index)},
                                 {"descending", !index.empty() && cdsArquivos.IndexDescending(index)}};

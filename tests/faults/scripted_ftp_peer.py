@@ -3,6 +3,7 @@
     with ScriptedFtpPeer(host, root, user, password) as peer:
         peer.arm("LIST", "reset")       # the next session that reaches LIST gets a reset there
         peer.listing = lambda cwd: b"..."  # LIST data of your own (hostile listings)
+        peer.pwd = lambda cwd: ""            # what PWD names (a server that reads it back wrong)
 
 It serves a real folder in the manner of a Windows server (CP1252 on the wire, MS-DOS listing lines,
 active mode only: EPRT/PORT), one thread per control connection. A fault applies only to sessions
@@ -60,6 +61,7 @@ class ScriptedFtpPeer:
         self.root = os.path.realpath(str(root))
         self.user, self.password = user, password
         self.listing = None  # callable(cwd) -> bytes, replaces the LIST data
+        self.pwd = None  # callable(cwd) -> the directory that PWD names instead of cwd
         self.log = []  # (session number, command line as text)
         self.fired = []  # (step, fault) of every fault that fired
         self._lock = threading.Lock()
@@ -265,7 +267,8 @@ class ScriptedFtpPeer:
             self._reply(conn, "550 Diretório inexistente.")
 
     def _cmd_PWD(self, conn, number, state, arg):
-        self._reply(conn, '257 "%s" é o diretório atual.' % state["cwd"].replace('"', '""'))
+        named = self.pwd(state["cwd"]) if self.pwd else state["cwd"]
+        self._reply(conn, '257 "%s" é o diretório atual.' % named.replace('"', '""'))
 
     def _cmd_TYPE(self, conn, number, state, arg):
         self._reply(conn, "200 Tipo definido.")

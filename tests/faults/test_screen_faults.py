@@ -85,6 +85,31 @@ def test_refresh_against_a_failing_server(world, tmp_path, step, record_property
     record_property("outcomes", " | ".join(outcomes))
 
 
+def test_current_directory_read_back_empty(world, tmp_path):
+    """PWD names no directory after entering one: the plain box, the unavailable state, and the
+    directory's listing all the same; Home then lists again but the commands stay off."""
+    peer, store, server = world
+    (store / ORG_HOME / "lote").mkdir()
+    for name in ("b.xml", "a.xml"):
+        (store / ORG_HOME / "lote" / name).write_bytes(b"<nfe/>")
+    peer.pwd = lambda cwd: "" if cwd.endswith("/lote") else cwd
+    result = run_host(tmp_path, ["open", "select name lote", "dblclick", "dump", "key Ctrl+H", "dump"], server)
+    assert result.returncode == 0, str(result)
+    entered, home = result.dumps
+    assert [(p["kind"], p["text"]) for p in entered["prompts"]] == [("info", "IdFTP.RetrieveCurrentDir")]
+    screen = entered["screen"]
+    assert screen["path"] == "" and screen["lamp"] == 1
+    assert [r["DSNOME"] for r in screen["rows"]] == ["a.xml", "b.xml"]
+    still_on = [name for name in COMMANDS + ("btnAbortar",) if screen["enabled"][name]]
+    # The row rule runs after the load: Delete and Download follow the current row, a file.
+    assert still_on == ["sbtConfirma", "btnExcluir"], screen["enabled"]
+
+    assert len(home["prompts"]) == 1
+    screen = home["screen"]
+    assert screen["path"] == HOME and sorted(r["DSNOME"] for r in screen["rows"]) == home_names(store)
+    assert not screen["enabled"]["btnHome"] and not screen["enabled"]["btnNivelAcima"]
+
+
 # ---- the worker's session: download and upload -------------------------------------------------------
 
 DOWNLOAD_STEPS = ["TYPE", "SIZE", "RETR-data", "final"]

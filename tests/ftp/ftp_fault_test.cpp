@@ -313,6 +313,8 @@ TEST_P(FtpAbortRaceTest, BothRepliesAreConsumed)
     const auto commands = peer.commands();
     ASSERT_GE(commands.size(), 2u);
     EXPECT_EQ(commands[commands.size() - 2], "\xFF\xF4\xFF\xF2" "ABOR");
+    // The IAC before DM went as urgent data: the urgent mark is the one at "IAC DM".
+    EXPECT_EQ(peer.urgentLines(), std::vector<std::string>{"\xFF\xF2" "ABOR"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Races, FtpAbortRaceTest,
@@ -348,20 +350,36 @@ TEST_F(FtpFaultTest, LineBreaksInArgumentsAreRefusedWithoutSending)
 
 TEST_F(FtpFaultTest, PasswordNeverAppearsInMessages)
 {
-    const std::string echoes[] = {"530 Senha " + std::string(kPassword) + " incorreta.",
-                                  "421 Adeus " + std::string(kPassword),
-                                  "lixo " + std::string(kPassword)};
+    struct Echo {
+        std::string password, reply, kept;  // kept: text of the reply the message must still show
+    };
+    const std::string secret = kPassword;
+    const Echo echoes[] = {
+        {secret, "530 Senha " + secret + " incorreta.", "incorreta"},
+        {secret, "421 Adeus " + secret, "Adeus"},
+        {secret, "lixo " + secret, "lixo"},
+        {secret, "530 Senha" + secret + "incorreta.", "incorreta"},  // run into other words
+        // An invalid reply is cut for the message; the cut falls inside the password.
+        {secret, "lixo " + std::string(70, 'x') + secret, "lixo xxx"},
+        // A short password is masked only as a whole word: the numbers around it stay.
+        {"12", "530 Organiza\xE7\xE3o 123 recusou 12.", "Organização 123 recusou ******."},  // CP1252 on the wire
+    };
     int n = 0;
     for (const auto& echo : echoes) {
-        SCOPED_TRACE(echo);
+        SCOPED_TRACE(echo.reply);
         FakeFtpPeer peer("127.21.1." + std::to_string(30 + n++));
-        peer.reply("220 oi").expect("USER").reply("331 senha").expect("PASS").reply(echo).stall();
+        peer.reply("220 oi").expect("USER").reply("331 senha").expect("PASS").reply(echo.reply).stall();
         use(peer);
+        ftp.Password = echo.password;
         try {
             ftp.Connect();
             FAIL() << "login accepted";
         } catch (const FtpError& e) {
-            EXPECT_EQ(std::string(e.what()).find(kPassword), std::string::npos) << e.what();
+            const std::string message = e.what();
+            if (echo.password == secret) {  // not even its first part
+                EXPECT_EQ(message.find(secret.substr(0, 5)), std::string::npos) << message;
+            }
+            EXPECT_NE(message.find(echo.kept), std::string::npos) << message;
         }
         EXPECT_FALSE(ftp.Connected());
     }

@@ -5,11 +5,16 @@
 #include "mrv/application.h"
 #include "mrv/quelbar.h"
 #include "mrv/scripted_prompts.h"
+#include "mrv/showavi.h"
 #include "platform/progress_bar.h"
 #include "platform/status_bar.h"
 
 #include <QAction>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QScreen>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -78,6 +83,58 @@ TEST_F(FormDesign, HintsTagsAndColumns)
     EXPECT_EQ(form->StatusBar->Panel(1)->width(), 620);
     EXPECT_EQ(form->StatusBar->Panel(2)->width(), 50);
     EXPECT_EQ(form->cdsArquivos.IndexName(), "cdsArquivosIndex1");
+}
+
+TEST_F(FormDesign, GeometryAsDesigned)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(form->subWindow()->geometry(), QRect(143, 172, 920, 386));
+    EXPECT_EQ(form->grbDadosRel->width(), 849);
+    EXPECT_EQ(form->panDiretorio->height(), 33);
+    EXPECT_EQ(form->StatusBar->height(), 19);
+    EXPECT_EQ(form->panHelp->y(), 142);
+    const QList<int> tops{form->sbtConfirma->y(), form->btnUpload->y(), form->btnNovoDir->y(),
+                          form->btnExcluir->y(), form->sbtCancel->y()};
+    EXPECT_EQ(tops, (QList<int>{4, 26, 48, 70, 102}));
+    EXPECT_EQ(form->ProgressBar->geometry(), QRect(8, 304, 199, 17));  // where designed: FormShow stopped early
+    const QFont title = form->dbgArquivos->horizontalHeader()->font();
+    EXPECT_EQ(title.family(), "MS Sans Serif");
+    EXPECT_EQ(title.pointSize(), 8);
+}
+
+TEST_F(FormDesign, PathBoxIsReadOnlyInTheButtonFaceAndOutOfTheTabChain)
+{
+    QLineEdit* path = form->edtDiretorio;
+    EXPECT_FALSE(path->isEnabled());
+    EXPECT_EQ(path->focusPolicy(), Qt::NoFocus);
+    const QImage face = path->grab().toImage();
+    const QColor button = form->palette().color(QPalette::Button);
+    ASSERT_NE(button, form->palette().color(QPalette::Base));
+    EXPECT_EQ(face.pixelColor(face.width() - 6, face.height() / 2), button);
+}
+
+TEST_F(FormDesign, BusyIndicatorReachesTheScreenWithoutTheEventLoop)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    // The server calls it covers block the event loop: it must be painted on showing, gone on hiding.
+    auto shot = [&] { return window.screen()->grabWindow(window.winId()).toImage(); };
+    Showavi::ActiveShowAvi(form, 6);
+    QPointer<QLabel> busy = form->findChild<QLabel*>("ShowAvi");
+    ASSERT_FALSE(busy.isNull());
+    EXPECT_TRUE(busy->isVisible());
+    EXPECT_EQ(busy->text(), "Aguarde...");
+    EXPECT_EQ(form->childAt(busy->geometry().center()), busy);  // over the screen's own widgets
+    const QPoint corner = busy->mapTo(&window, QPoint(0, 0));
+    const QColor border = shot().pixelColor(corner);
+    EXPECT_EQ(border, QColor(0x7a, 0x7a, 0x7a));
+    Showavi::DeactiveShowAvi();
+    EXPECT_FALSE(Showavi::ShowAviActive());
+    EXPECT_TRUE(busy.isNull() || !busy->isVisible());
+    EXPECT_NE(shot().pixelColor(corner), border);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(busy.isNull());
 }
 
 TEST_F(FormDesign, MessageTextsByteForByte)

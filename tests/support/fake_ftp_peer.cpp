@@ -328,14 +328,23 @@ bool FakeFtpPeer::readCommand(std::string& line)
         auto nl = buffer_.find("\r\n");
         if (nl != std::string::npos) {
             line = buffer_.substr(0, nl);
-            buffer_.erase(0, nl + 2);
             std::lock_guard lock(mutex_);
+            for (std::size_t mark : marks_)
+                if (mark >= bufferStart_ && mark < bufferStart_ + nl)
+                    urgent_.push_back(line.substr(mark - bufferStart_));
+            buffer_.erase(0, nl + 2);
+            bufferStart_ += nl + 2;
             commands_.push_back(line);
             return true;
         }
         char chunk[4096];
         int n = 0;
         try {
+            if (!control_.poll(Poco::Timespan(kStepLimit.count(), 0), Poco::Net::Socket::SELECT_READ))
+                return false;
+            // A read never runs past the urgent mark, so at the mark the next byte is the urgent one.
+            if (::sockatmark(control_.impl()->sockfd()) == 1)
+                marks_.push_back(bufferStart_ + buffer_.size());
             n = control_.receiveBytes(chunk, sizeof chunk);
         } catch (const Poco::Exception&) {
             return false;
@@ -351,6 +360,12 @@ void FakeFtpPeer::fail(const std::string& what)
     std::lock_guard lock(mutex_);
     if (failure_.empty())
         failure_ = what;
+}
+
+std::vector<std::string> FakeFtpPeer::urgentLines() const
+{
+    std::lock_guard lock(mutex_);
+    return urgent_;
 }
 
 bool FakeFtpPeer::finished(std::chrono::milliseconds limit)

@@ -50,6 +50,7 @@ public:
     // Waits until the script has run to its end (true) or the time is up (false).
     bool finished(std::chrono::milliseconds limit);
     std::vector<std::string> commands() const;       // raw command lines received, without CRLF
+    std::vector<std::string> urgentLines() const;    // lines that urgent data arrived in, from the urgent byte on
     std::string failure() const;
     std::size_t drained() const { return drained_; }
 
@@ -67,6 +68,9 @@ private:
     std::optional<Poco::Net::SocketAddress> dataTarget_;
     std::vector<Step> steps_;
     std::string buffer_;
+    std::size_t bufferStart_ = 0;        // stream offset of buffer_[0]
+    std::vector<std::size_t> marks_;     // stream offsets of urgent bytes
+    std::vector<std::string> urgent_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::atomic<std::size_t> drained_{0};
