@@ -11,8 +11,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +37,11 @@ void writeAll(int fd, const char* data, std::size_t size)
     }
 }
 
+GatewayError storeError(const std::string& name, int error)
+{
+    return GatewayError(error == EISDIR ? 409 : 500, "Cannot store " + name + ": " + std::strerror(error));
+}
+
 } // namespace
 
 GatewayUpload::GatewayUpload(std::string realDir, std::string name) : realDir_(std::move(realDir)), name_(std::move(name)) {}
@@ -43,6 +50,27 @@ GatewayUpload::~GatewayUpload()
 {
     if (!tempPath_.empty())
         ::unlink(tempPath_.c_str());
+    if (fd_ >= 0)
+        ::close(fd_); // an unnamed file vanishes with its last descriptor
+}
+
+void GatewayUpload::openUnnamed()
+{
+    fd_ = ::open(realDir_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd_ >= 0)
+        ::fchmod(fd_, 0644);
+}
+
+void GatewayUpload::openNamed()
+{
+    std::string pattern = realDir_ + "/" + uploadTempPrefix + "XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    fd_ = ::mkostemp(buffer.data(), O_CLOEXEC);
+    if (fd_ < 0)
+        throw GatewayError(500, std::string("Cannot create the file: ") + std::strerror(errno));
+    tempPath_ = buffer.data();
+    ::fchmod(fd_, 0644);
 }
 
 void GatewayUpload::handlePart(const Poco::Net::MessageHeader& header, std::istream& stream)
@@ -55,31 +83,48 @@ void GatewayUpload::handlePart(const Poco::Net::MessageHeader& header, std::istr
         Poco::StreamCopier::copyStream(stream, sink);
         return;
     }
-    std::string pattern = realDir_ + "/" + uploadTempPrefix + "XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    const int fd = ::mkstemp(buffer.data());
-    if (fd < 0)
-        throw GatewayError(500, std::string("Cannot create the file: ") + std::strerror(errno));
-    tempPath_ = buffer.data();
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    ::fchmod(fd, 0644);
+    openUnnamed();
+    if (fd_ < 0)
+        openNamed(); // no O_TMPFILE on this file system
 
     std::vector<char> block(blockSize);
     while (stream) {
         stream.read(block.data(), static_cast<std::streamsize>(block.size()));
-        writeAll(fd, block.data(), static_cast<std::size_t>(stream.gcount()));
+        writeAll(fd_, block.data(), static_cast<std::size_t>(stream.gcount()));
     }
+}
+
+std::string GatewayUpload::linkTemporary() const
+{
+    const std::string source = "/proc/self/fd/" + std::to_string(fd_);
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", random());
+        const std::string path = realDir_ + "/" + uploadTempPrefix + suffix;
+        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return path;
+        if (errno != EEXIST)
+            throw storeError(name_, errno);
+    }
+    throw storeError(name_, EEXIST);
 }
 
 void GatewayUpload::commit()
 {
     const std::string target = realDir_ + "/" + name_;
+    if (tempPath_.empty()) {
+        // A new name is linked straight into place; an existing one is replaced in one step by a
+        // rename from a short-lived second name.
+        const std::string source = "/proc/self/fd/" + std::to_string(fd_);
+        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return;
+        if (errno != EEXIST)
+            throw storeError(name_, errno);
+        tempPath_ = linkTemporary();
+    }
     if (::rename(tempPath_.c_str(), target.c_str()) != 0)
-        throw GatewayError(errno == EISDIR ? 409 : 500, std::string("Cannot store ") + name_ + ": " + std::strerror(errno));
+        throw storeError(name_, errno);
     tempPath_.clear();
 }
 

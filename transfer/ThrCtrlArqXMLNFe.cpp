@@ -241,9 +241,9 @@ void TThrCtrlArqXMLNFe::uploadFtp()
     InQtdArquivos = static_cast<std::int32_t>(files_.size());
     for (std::size_t i = 0; i < files_.size(); ++i) {
         InArquivoAtual = static_cast<std::int32_t>(i + 1);
-        partialUploadStarted_ = false;
+        uploadToRemove_ = false;
         FtpCliente->Put(files_[i], bareName(files_[i]), false);
-        partialUploadStarted_ = false;
+        uploadToRemove_ = false;
         enterState(false, false);
         if (boCancelado)
             break;
@@ -257,10 +257,12 @@ void TThrCtrlArqXMLNFe::uploadGateway()
     InQtdArquivos = static_cast<std::int32_t>(files_.size());
     for (std::size_t i = 0; i < files_.size(); ++i) {
         InArquivoAtual = static_cast<std::int32_t>(i + 1);
-        partialUploadStarted_ = false;
+        // The gateway stores a file only once it is complete, so a failed POST leaves nothing to
+        // remove (and the server's older copy stays). Only a cancelled file arrives whole and has
+        // to go again.
+        uploadToRemove_ = false;
         HttpCliente->PostFile(gatewayUrl("file", bareName(files_[i])), "file", files_[i]);
-        // Over the gateway a cancelled file still arrives whole; the clean-up removes it.
-        partialUploadStarted_ = boCancelado;
+        uploadToRemove_ = boCancelado;
         enterState(false, false);
         if (boCancelado)
             break;
@@ -269,10 +271,12 @@ void TThrCtrlArqXMLNFe::uploadGateway()
 
 void TThrCtrlArqXMLNFe::removePartialUpload()
 {
-    if (InArquivoAtual < 1 || InArquivoAtual > static_cast<std::int32_t>(files_.size()) || !partialUploadStarted_)
+    if (InArquivoAtual < 1 || InArquivoAtual > static_cast<std::int32_t>(files_.size()) || !uploadToRemove_)
         return;
     const std::string name = bareName(files_[static_cast<std::size_t>(InArquivoAtual - 1)]);
     if (http_) {
+        if (!boCancelado)
+            return;
         HttpCliente->Post(gatewayUrl("delete", name, {{"kind", "file"}}));
         return;
     }

@@ -76,7 +76,7 @@ private:
     // A gateway request on the shown directory for one remote name (plus any further arguments).
     std::string gatewayUrl(const std::string& endpoint, const std::string& name,
                            std::vector<std::pair<std::string, std::string>> extra = {}) const;
-    void workBegin(Platform::TWorkMode mode, std::int64_t expected);
+    void workBegin(std::int64_t expected);
     bool workProgress(Platform::TWorkMode mode, std::int64_t count);
     void workEnd(Platform::TWorkMode mode);
 
@@ -95,7 +95,9 @@ private:
     std::string localPath_;
     std::string tempPath_;
     std::vector<std::string> files_;
-    bool partialUploadStarted_ = false;
+    // The file being sent must go from the server at clean-up: over FTP once its STOR began, over
+    // the gateway only when it arrived whole after a cancel.
+    bool uploadToRemove_ = false;
     std::int64_t transferBytes_ = 0;  // the byte count the completion text reports
     bool failed_ = false;
     std::string failure_;

@@ -23,11 +23,9 @@ double secondsSince(std::chrono::steady_clock::time_point start)
 
 } // namespace
 
-void TThrCtrlArqXMLNFe::workBegin(Platform::TWorkMode mode, std::int64_t expected)
+void TThrCtrlArqXMLNFe::workBegin(std::int64_t expected)
 {
     DtInicio = std::chrono::steady_clock::now();
-    if (mode == Platform::TWorkMode::wmWrite)
-        partialUploadStarted_ = true;
     transferBytes_ = expected > 0 ? expected : InTamanho;
     progress_->setMax(transferBytes_);
     progress_->publish(true);
@@ -69,7 +67,13 @@ void TThrCtrlArqXMLNFe::workEnd(Platform::TWorkMode /*mode*/)
     setAverageSpeed(0.0);
 }
 
-void TThrCtrlArqXMLNFe::IdFTPWorkBegin(Platform::TWorkMode mode, std::int64_t expected) { workBegin(mode, expected); }
+void TThrCtrlArqXMLNFe::IdFTPWorkBegin(Platform::TWorkMode mode, std::int64_t expected)
+{
+    // A STOR that has begun may leave part of the file on the server.
+    if (mode == Platform::TWorkMode::wmWrite)
+        uploadToRemove_ = true;
+    workBegin(expected);
+}
 
 void TThrCtrlArqXMLNFe::_IdFTPWork(Platform::TWorkMode mode, std::int64_t count)
 {
@@ -82,7 +86,7 @@ void TThrCtrlArqXMLNFe::_IdFTPWork(Platform::TWorkMode mode, std::int64_t count)
 
 void TThrCtrlArqXMLNFe::IdFTPWorkEnd(Platform::TWorkMode mode) { workEnd(mode); }
 
-void TThrCtrlArqXMLNFe::_IdHttpWorkBegin(Platform::TWorkMode mode, std::int64_t expected) { workBegin(mode, expected); }
+void TThrCtrlArqXMLNFe::_IdHttpWorkBegin(Platform::TWorkMode /*mode*/, std::int64_t expected) { workBegin(expected); }
 
 // Over the gateway a termination request only marks the transfer cancelled; it runs to its end and
 // the clean-up removes the result.

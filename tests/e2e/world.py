@@ -1,10 +1,15 @@
 """A small world for screen tests: a store on disk served by the FTP fixture, an application server
 pointing at it, and helpers to run vop-host scripts against both."""
 
+import http.client
 import itertools
 import os
 import pathlib
 import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 from appserver_fixture import AppServer  # noqa: E402  (tests/fixtures is on sys.path via conftest)
 from ftp_fixture import FtpServer  # noqa: E402
@@ -114,3 +119,74 @@ def run_live(tmp_path, lines, server, between=None, timeout=60):
     assert len(result.dumps) > max(between, default=-1), \
         "the script ended before dumps %s" % sorted(i for i in between if i >= len(result.dumps))
     return ScriptResult(result.returncode, result.stdout, result.stderr, result.dumps)
+
+
+class GatewayProxy:
+    """A pass-through HTTP proxy in front of the gateway, for fault injection. It logs every request as
+    (method, endpoint, query dict, request body bytes passed on, status) once answered; refuse(method,
+    endpoint) may return (status, text) to answer a request itself, its body read and dropped; pace
+    is a pause after each MiB of a request body passed on, a slow line."""
+
+    def __init__(self, gateway, refuse=None, pace=0.0):
+        self.log = []
+        log = self.log
+
+        class Relay(BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, *args):
+                pass
+
+            def body_chunks(self):
+                left = int(self.headers.get("Content-Length") or 0)
+                while left > 0:
+                    chunk = self.rfile.read(min(1 << 20, left))
+                    if not chunk:
+                        return
+                    left -= len(chunk)
+                    yield chunk
+
+            def relay(self):
+                url = urllib.parse.urlsplit(self.path)
+                endpoint = url.path.rsplit("/", 1)[-1]
+                answer = refuse(self.command, endpoint) if refuse else None
+                passed = 0
+                content_type = "text/plain"
+                if answer:
+                    for _ in self.body_chunks():
+                        pass
+                    status, body = answer[0], answer[1].encode()
+                else:
+                    upstream = http.client.HTTPConnection(gateway.host, gateway.port, timeout=60)
+                    upstream.putrequest(self.command, self.path, skip_host=True, skip_accept_encoding=True)
+                    for name, value in self.headers.items():
+                        upstream.putheader(name, value)
+                    upstream.endheaders()
+                    for chunk in self.body_chunks():
+                        upstream.send(chunk)
+                        passed += len(chunk)
+                        time.sleep(pace)
+                    reply = upstream.getresponse()
+                    status, body = reply.status, reply.read()
+                    content_type = reply.getheader("Content-Type", content_type)
+                    upstream.close()
+                log.append((self.command, endpoint, dict(urllib.parse.parse_qsl(url.query)), passed, status))
+                self.send_response(status)
+                self.send_header("Content-Type", content_type)
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            do_GET = do_POST = relay
+
+        self._server = ThreadingHTTPServer(("127.0.0.1", 0), Relay)
+        self._server.daemon_threads = True
+        self.port = self._server.server_address[1]
+
+    def __enter__(self):
+        threading.Thread(target=self._server.serve_forever, daemon=True).start()
+        return self
+
+    def __exit__(self, *exc):
+        self._server.shutdown()
+        self._server.server_close()

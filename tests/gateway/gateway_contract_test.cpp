@@ -15,6 +15,8 @@
 
 #include <filesystem>
 #include <regex>
+#include <set>
+#include <thread>
 
 using namespace GatewayTest;
 using Platform::HttpError;
@@ -167,6 +169,40 @@ TEST_F(GatewayContract, UploadCutShortLeavesNothing)
     EXPECT_FALSE(fs::exists(store.root + "/cortado.xml"));
     for (const auto& entry : fs::directory_iterator(store.root))
         EXPECT_EQ(entry.path().filename().string().rfind(".vop-upload-", 0), std::string::npos) << entry.path();
+}
+
+TEST_F(GatewayContract, UploadStaysOutOfListingsUntilComplete)
+{
+    // The FTP server lists the same folder: while an upload is under way, the folder shows only what
+    // was there, the older copy of the file included, and afterwards the new file under its name.
+    const auto namesInStore = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(store.root))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    const auto before = namesInStore();
+    const std::string data = patternBytes(300000);
+    const std::string head = "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"n.xml\"\r\n\r\n";
+    const std::string tail = "\r\n--B--\r\n";
+    Poco::Net::StreamSocket socket(Poco::Net::SocketAddress("127.0.33.1", static_cast<Poco::UInt16>(gateway.port())));
+    const std::string request = "POST /gw/file?dir=/&name=nota%20fiscal.xml HTTP/1.1\r\nHost: x\r\n"
+                                "Authorization: Basic Z3c6c2VuaGE=\r\nContent-Type: multipart/form-data; boundary=B\r\n"
+                                "Content-Length: " + std::to_string(head.size() + data.size() + tail.size()) + "\r\n\r\n" +
+                                head + data.substr(0, 200000);
+    socket.sendBytes(request.data(), static_cast<int>(request.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the gateway writes what it got
+    EXPECT_EQ(namesInStore(), before);
+    EXPECT_EQ(readFile(store.root + "/nota fiscal.xml"), std::string(1234, 'x'));
+
+    const std::string rest = data.substr(200000) + tail;
+    socket.sendBytes(rest.data(), static_cast<int>(rest.size()));
+    char buffer[1024];
+    const int got = socket.receiveBytes(buffer, sizeof buffer);
+    ASSERT_GT(got, 0);
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(got)).rfind("HTTP/1.1 201", 0), 0u);
+    EXPECT_EQ(readFile(store.root + "/nota fiscal.xml"), data);
+    EXPECT_EQ(namesInStore(), before);
 }
 
 TEST_F(GatewayContract, DeleteAndMkdir)
