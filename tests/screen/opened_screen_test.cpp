@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 
@@ -24,7 +25,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string ftpHost = "127.0.91.7";
+// Each test its own address: ctest runs the tests of this file side by side.
+std::string ftpHostOfThisTest()
+{
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : name)
+        hash = (hash ^ c) * 16777619u;
+    return "127.0.91." + std::to_string(10 + hash % 240);
+}
 
 // A store at the root: one protected directory and a file; organisation "0" makes "/" home.
 struct Store {
@@ -56,6 +65,7 @@ protected:
         return texts;
     }
 
+    const std::string ftpHost = ftpHostOfThisTest();
     Store store;
     TestSupport::FtpFixture ftp{[this] {
         TestSupport::FtpFixtureOptions options;
