@@ -8,6 +8,8 @@ Throughput in MB/s (10^6 bytes); curl and lftp are timed around their whole proc
 covers their start, connection and log-in, as the worker's time covers its own and its reloads."""
 
 import argparse
+import ftplib
+import io
 import json
 import os
 import pathlib
@@ -162,11 +164,14 @@ def bench_many(runner, count, file_size, rounds):
     local.mkdir()
     for i in range(count):
         (local / ("35240112345678000190550010%09d1%08d-nfe.xml" % (i, i))).write_bytes(nfe_xml(i, file_size))
-    seconds = {"ours": [], "lftp": []}
+    seconds = {"ours": [], "lftp": [], "relist": []}
     probes = []
     for round_index in range(rounds):
-        for tool in rotate(("ours", "lftp"), round_index):
-            if tool == "ours":
+        for tool in rotate(("ours", "lftp", "relist"), round_index):
+            if tool == "relist":
+                seconds[tool].append(relisting_floor(world, local))
+                landed = world.peer
+            elif tool == "ours":
                 probe = runner.ours("upload", local)
                 check(probe, None, count * file_size)
                 probes.append(probe)
@@ -182,6 +187,31 @@ def bench_many(runner, count, file_size, rounds):
     figures = summary(seconds, count * file_size, probes)
     figures["files"] = count
     return figures
+
+
+def relisting_floor(world, local):
+    """What the same server takes for the screen's per-file sequence, by a minimal client: STOR on
+    one session, then on another the reload the screen does after each file (CWD, PWD, PWD, LIST).
+    No client that reloads after every file can be faster than this."""
+    names = sorted(os.listdir(local))
+    contents = [(name, (local / name).read_bytes()) for name in names]
+    sender, screen = ftplib.FTP(encoding="latin-1"), ftplib.FTP(encoding="latin-1")
+    for session in (sender, screen):
+        session.connect(world.ftp_host, 21, timeout=30)
+        session.login(USER, PASSWORD)
+        session.set_pasv(False)
+    sender.cwd(PEER_DIR)
+    start = time.perf_counter()
+    for name, data in contents:
+        sender.storbinary("STOR " + name, io.BytesIO(data))
+        screen.cwd("/" + PEER_DIR)
+        screen.pwd()
+        screen.pwd()
+        screen.retrlines("LIST", lambda line: None)
+    seconds = time.perf_counter() - start
+    for session in (sender, screen):
+        session.quit()
+    return seconds
 
 
 def check(probe, path, size):
