@@ -22,9 +22,6 @@ struct TIdFTP::Impl {
     using Source = std::function<std::size_t(char*, std::size_t)>;
     // Reads a download's next block from the data connection (default: into the buffer).
     using Receive = std::function<std::size_t(char*, std::size_t)>;
-    // Sends an upload's next block (up to the size given); returns its size, 0 at the end.
-    // Throws FtpLocalFileError when the local side fails, FtpError when the data connection does.
-    using Send = std::function<std::size_t(std::size_t)>;
     // Bytes per block of a transfer, and per work event.
     static constexpr std::size_t kBlock = 256 * 1024;
 
@@ -57,16 +54,15 @@ struct TIdFTP::Impl {
 
     // Sends the already encoded command line over a fresh data connection and moves the data.
     // Work events are raised when mode is set. A download's blocks come from receive when given;
-    // the sink sees every block, the last one (possibly empty) included. An upload's blocks go by
-    // send when given, else from source through the buffer.
+    // the sink sees every block, the last one (possibly empty) included. A source that fails
+    // throws FtpLocalFileError.
     void transfer(const std::string& verb, const std::string& wireLine, const Sink* sink, const Source* source,
-                  std::int64_t expected, bool workEvents, const Receive* receive = nullptr,
-                  const Send* send = nullptr);
+                  std::int64_t expected, bool workEvents, const Receive* receive = nullptr);
 
 private:
     void openDataConnection();
     void runDownload(const Sink& sink, bool workEvents, const Receive* receive);
-    void runUpload(const Source* source, const Send* send, bool workEvents);
+    void runUpload(const Source& source, bool workEvents);
     void finishTransfer(const std::string& verb, TWorkMode mode, std::int64_t total, bool workEvents);
     void awaitFinalReply(TWorkMode mode, std::int64_t total, std::chrono::steady_clock::time_point deadline);
     void abortAfterLocalFailure() noexcept;

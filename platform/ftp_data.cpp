@@ -7,7 +7,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/sendfile.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -188,34 +187,6 @@ void FtpDataChannel::sendAll(const char* data, std::size_t size)
             dataTimeout();
         dataBroken(std::strerror(errno));
     }
-}
-
-std::size_t FtpDataChannel::sendFromFile(int fileFd, std::size_t size, int& readError)
-{
-    if (!socket_)
-        dataBroken("não aberta");
-    const int fd = socket_->impl()->sockfd();
-    std::size_t sent = 0;
-    while (sent < size) {
-        const ssize_t n = ::sendfile(fd, fileFd, nullptr, size - sent);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n == 0)
-            break;
-        if (errno == EINTR)
-            continue;
-        if (killed_)
-            dataBroken("cancelada");
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            dataTimeout();
-        if (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN || errno == ETIMEDOUT)
-            dataBroken(std::strerror(errno));
-        readError = errno;
-        break;
-    }
-    return sent;
 }
 
 void FtpDataChannel::finishSending()

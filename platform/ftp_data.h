@@ -36,10 +36,6 @@ public:
     // A failing write to the file stops the block: its errno is left in writeError.
     std::size_t receiveIntoFile(int fileFd, int pipeRead, int pipeWrite, std::size_t size, int& writeError);
     void sendAll(const char* data, std::size_t size);
-    // Sends up to size bytes of fileFd from its current offset, without passing them through our
-    // memory; returns the count (< size only at the end of the file). A failing read of the file
-    // stops the block: its errno is left in readError.
-    std::size_t sendFromFile(int fileFd, std::size_t size, int& readError);
     // Ends an upload cleanly: the server sees the end of the file.
     void finishSending();
 

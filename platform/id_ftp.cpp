@@ -370,33 +370,7 @@ void TIdFTP::Put(const std::string& localPath, const std::string& remote, bool a
                 throw FtpLocalFileError(systemError("Falha ao ler o arquivo local", localPath));
         }
     };
-    // File to socket without passing through our memory; where the kernel cannot (some file
-    // systems), the rest goes through the buffer.
-    bool direct = true;
-    Impl::Send send = [&](std::size_t size) -> std::size_t {
-        if (direct) {
-            int readError = 0;
-            const std::size_t sent = impl_->data.sendFromFile(file.fd, size, readError);
-            if (readError == 0)
-                return sent;
-            if (sent > 0 || (readError != EINVAL && readError != ENOSYS && readError != EOPNOTSUPP)) {
-                errno = readError;
-                throw FtpLocalFileError(systemError("Falha ao ler o arquivo local", localPath));
-            }
-            direct = false;
-        }
-        std::size_t n = 0;
-        while (n < size) {
-            const std::size_t got = source(impl_->buffer.data() + n, size - n);
-            if (got == 0)
-                break;
-            n += got;
-        }
-        if (n > 0)
-            impl_->data.sendAll(impl_->buffer.data(), n);
-        return n;
-    };
-    impl_->transfer(verb, line, nullptr, &source, static_cast<std::int64_t>(st.st_size), true, nullptr, &send);
+    impl_->transfer(verb, line, nullptr, &source, static_cast<std::int64_t>(st.st_size), true);
 }
 
 void TIdFTP::Put(std::istream& in, const std::string& remote, bool append)

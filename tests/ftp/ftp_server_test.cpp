@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -305,18 +304,6 @@ TEST_F(FtpServerTest, ALocalFileThatCannotBeWrittenStopsTheDownloadAndKeepsTheSe
     EXPECT_EQ(ftp.RetrieveCurrentDir(), "/");  // the session is still in step
     ftp.Get("nota.bin", local("nota.bin"), true);
     EXPECT_TRUE(FtpTest::readFile(local("nota.bin")) == bytes);
-}
-
-TEST_F(FtpServerTest, AFileTheKernelCannotSendDirectlyStillUploadsWhole)
-{
-    // /proc/self/stat refuses to be sent by the kernel (EINVAL): the upload goes through our buffer.
-    serve("127.21.0.15");
-    ftp.Connect();
-    ftp.TransferType(TIdFTPTransferType::ftBinary);
-    ftp.Put("/proc/self/stat", "stat.txt", false);
-    const std::string sent = FtpTest::readFile(root() + "/stat.txt");
-    EXPECT_EQ(sent.rfind(std::to_string(::getpid()) + " (", 0), 0u) << sent;
-    EXPECT_EQ(sent.back(), '\n');
 }
 
 TEST_F(FtpServerTest, AbortInTheMiddleOfATransferKeepsTheSessionInStep)
