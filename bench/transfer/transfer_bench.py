@@ -95,6 +95,12 @@ class Runner:
         return "ftp://%s/%s/%s" % (self.world.ftp_host, PEER_DIR, name)
 
 
+def settle():
+    """Writes dirty pages out before a timed run: otherwise the writeback of earlier runs' gigabytes
+    throttles whichever tool happens to run when it starts (outside the timings)."""
+    os.sync()
+
+
 def rotate(items, by):
     by %= len(items)
     return list(items[by:]) + list(items[:by])
@@ -128,6 +134,7 @@ def bench_single(runner, size, rounds):
     down_probes, up_probes = [], []
     for round_index in range(rounds):
         for tool in rotate(TOOLS, round_index):
+            settle()
             if tool == "ours":
                 probe = runner.ours("download", BIG_NAME, target)
                 check(probe, target, size)
@@ -140,6 +147,7 @@ def bench_single(runner, size, rounds):
             check_size(target, size, tool + " download")
             target.unlink()
         for tool in rotate(TOOLS, round_index):
+            settle()
             if tool == "ours":
                 probe = runner.ours("upload", upload_source)
                 check(probe, None, size)
@@ -168,6 +176,7 @@ def bench_many(runner, count, file_size, rounds):
     probes = []
     for round_index in range(rounds):
         for tool in rotate(("ours", "lftp", "relist"), round_index):
+            settle()
             if tool == "relist":
                 seconds[tool].append(relisting_floor(world, local))
                 landed = world.peer
