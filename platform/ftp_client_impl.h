@@ -54,8 +54,7 @@ struct TIdFTP::Impl {
 
     // Sends the already encoded command line over a fresh data connection and moves the data.
     // Work events are raised when mode is set. A download's blocks come from receive when given;
-    // the sink sees every block, the last one (possibly empty) included. A source that fails
-    // throws FtpLocalFileError.
+    // the sink sees every block, the last one (possibly empty) included.
     void transfer(const std::string& verb, const std::string& wireLine, const Sink* sink, const Source* source,
                   std::int64_t expected, bool workEvents, const Receive* receive = nullptr);
 

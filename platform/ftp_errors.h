@@ -37,11 +37,4 @@ public:
     using FtpError::FtpError;
 };
 
-// A transfer stopped by the local side: a file that could not be read or written. The server
-// was told to stop (ABOR); the session stays usable.
-class PLATFORM_API FtpLocalFileError : public FtpError {
-public:
-    using FtpError::FtpError;
-};
-
 } // namespace Platform

@@ -172,36 +172,26 @@ void TIdFTP::Impl::runDownload(const Sink& sink, bool workEvents, const Receive*
 
 void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
 {
-    // Through our buffer: over loopback the kernel's file-to-socket path measured slower than
-    // read and send, as the receiving server then copies out of page-cache pages.
-    const auto sendBlock = [&](std::size_t size) {
+    std::int64_t total = 0;
+    for (;;) {
         std::size_t n = 0;
         try {
-            while (n < size) {
-                const std::size_t got = source(buffer.data() + n, size - n);
+            while (n < kBlock) {
+                std::size_t got = source(buffer.data() + n, kBlock - n);
                 if (got == 0)
                     break;
                 n += got;
             }
-        } catch (const FtpLocalFileError&) {
-            throw;
-        } catch (const std::exception& e) {
-            throw FtpLocalFileError(e.what());
-        }
-        if (n > 0)
-            data.sendAll(buffer.data(), n);
-        return n;
-    };
-    std::int64_t total = 0;
-    for (;;) {
-        if (abortRequested)
-            abortSequence();
-        std::size_t n = 0;
-        try {
-            n = sendBlock(kBlock);
-        } catch (const FtpLocalFileError&) {
+        } catch (...) {
             abortAfterLocalFailure();
             throw;
+        }
+        if (abortRequested)
+            abortSequence();
+        if (n == 0)
+            break;
+        try {
+            data.sendAll(buffer.data(), n);
         } catch (const FtpTimeout&) {
             throw;
         } catch (const FtpError&) {
@@ -211,8 +201,6 @@ void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
             readReply();
             throw;
         }
-        if (n == 0)
-            break;
         total += static_cast<std::int64_t>(n);
         if (workEvents && self.OnWork) {
             try {

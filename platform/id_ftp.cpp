@@ -367,7 +367,7 @@ void TIdFTP::Put(const std::string& localPath, const std::string& remote, bool a
             if (r >= 0)
                 return static_cast<std::size_t>(r);
             if (errno != EINTR)
-                throw FtpLocalFileError(systemError("Falha ao ler o arquivo local", localPath));
+                throw FtpError(systemError("Falha ao ler o arquivo local", localPath));
         }
     };
     impl_->transfer(verb, line, nullptr, &source, static_cast<std::int64_t>(st.st_size), true);
@@ -391,7 +391,7 @@ void TIdFTP::Put(std::istream& in, const std::string& remote, bool append)
     Impl::Source source = [&in](char* p, std::size_t n) -> std::size_t {
         in.read(p, static_cast<std::streamsize>(n));
         if (in.bad())
-            throw FtpLocalFileError("Falha ao ler os dados a enviar ao servidor FTP.");
+            throw FtpError("Falha ao ler os dados a enviar ao servidor FTP.");
         return static_cast<std::size_t>(in.gcount());
     };
     impl_->transfer(verb, line, nullptr, &source, expected, true);
