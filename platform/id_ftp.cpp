@@ -42,25 +42,18 @@ struct FileHandle {
     }
 };
 
+// The two ends of a pipe, closed when the download leaves.
 struct DownloadPipe {
-    int readFd = -1;
-    int writeFd = -1;
+    FileHandle readEnd;
+    FileHandle writeEnd;
     bool open(std::size_t room)
     {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             return false;
-        readFd = fds[0];
-        writeFd = fds[1];
-        const int size = ::fcntl(writeFd, F_SETPIPE_SZ, static_cast<int>(room));
-        return size >= static_cast<int>(room);
-    }
-    ~DownloadPipe()
-    {
-        if (readFd >= 0)
-            ::close(readFd);
-        if (writeFd >= 0)
-            ::close(writeFd);
+        readEnd.fd = fds[0];
+        writeEnd.fd = fds[1];
+        return ::fcntl(writeEnd.fd, F_SETPIPE_SZ, static_cast<int>(room)) >= static_cast<int>(room);
     }
 };
 
@@ -307,7 +300,7 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
     const bool spliced = pipe.open(Impl::kBlock);
     int writeError = 0;
     Impl::Receive receive = [&](char*, std::size_t size) {
-        return impl_->data.receiveIntoFile(file.fd, pipe.readFd, pipe.writeFd, size, writeError);
+        return impl_->data.receiveIntoFile(file.fd, pipe.readEnd.fd, pipe.writeEnd.fd, size, writeError);
     };
     Impl::Sink sink = [&](const char* p, std::size_t n) {
         if (spliced)
