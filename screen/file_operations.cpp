@@ -3,12 +3,12 @@
 
 #include "package/module_globals.h"
 #include "screen/protected_paths.h"
+#include "screen/remote_browser.h"
 #include "transfer/ThrCtrlArqXMLNFe.h"
 
 #include "mrv/consiste.h"
 #include "mrv/prompts.h"
 #include "platform/dataset_model.h"
-#include "platform/id_ftp.h"
 #include "platform/text_codec.h"
 
 #include <QLineEdit>
@@ -45,18 +45,10 @@ void TfrmCtrlArqXMLNFe::btnExcluirClick(QObject* /*sender*/)
         if (msgPadrao->ShowMsg("CONF_EXCLUSAO", Mrv::DialogType::Confirmation, 0)
             != static_cast<int>(Mrv::ModalResult::Yes))
             return;
-        if (boHttp) {
-            deleteThroughGateway(name, cdsArquivosBOISDIRECTORY->AsBoolean());
-            ChangeDir(httpCurrentDir_);
+        if (!browser_->connected())
             return;
-        }
-        if (!IdFTP->Connected())
-            return;
-        if (cdsArquivosBOISDIRECTORY->AsBoolean())
-            IdFTP->RemoveDir(name);
-        else
-            IdFTP->Delete(name);
-        ChangeDir(IdFTP->RetrieveCurrentDir());
+        browser_->remove(name, cdsArquivosBOISDIRECTORY->AsBoolean());
+        ChangeDir(browser_->currentDir());
     } catch (const std::exception& error) {
         Consiste::MensErro(error);
     }
@@ -65,7 +57,7 @@ void TfrmCtrlArqXMLNFe::btnExcluirClick(QObject* /*sender*/)
 void TfrmCtrlArqXMLNFe::btnNovoDirClick(QObject* /*sender*/)
 {
     try {
-        if (!boHttp && !IdFTP->Connected())
+        if (!browser_->connected())
             return;
         const std::string name =
             Mrv::prompts().inputText(msgPadrao->Msg("NOVO_DIRETORIO"), msgPadrao->Msg("NOME"), "").value_or("");
@@ -76,13 +68,8 @@ void TfrmCtrlArqXMLNFe::btnNovoDirClick(QObject* /*sender*/)
         if (Consiste::EmptyString(name))
             return;
         checkSendableName(name);
-        if (boHttp) {
-            makeDirThroughGateway(name);
-            ChangeDir(httpCurrentDir_);
-            return;
-        }
-        IdFTP->MakeDir(name);
-        ChangeDir(IdFTP->RetrieveCurrentDir());
+        browser_->makeDir(name);
+        ChangeDir(browser_->currentDir());
     } catch (const std::exception& error) {
         if (cdsArquivos.ControlsDisabled())
             cdsArquivos.EnableControls();

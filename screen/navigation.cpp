@@ -2,8 +2,8 @@
 // sorting and the row rule.
 #include "screen/ctrl_arq_xml_nfe.h"
 
-#include "package/module_globals.h"
 #include "screen/listing_parser.h"
+#include "screen/remote_browser.h"
 #include "transfer/ThrCtrlArqXMLNFe.h"
 
 #include "mrv/consiste.h"
@@ -25,32 +25,18 @@ void TfrmCtrlArqXMLNFe::enterUnavailable(const std::exception& error)
 
 void TfrmCtrlArqXMLNFe::ChangeDir(const std::string& path)
 {
-    if (boHttp) {
-        changeDirHttp(path);
+    if (!browser_->connected())
         return;
-    }
-    if (!IdFTP->Connected())
-        return;
-    changeDirFtp(path);
-}
-
-void TfrmCtrlArqXMLNFe::changeDirFtp(const std::string& path)
-{
     try {
-        IdFTP->ChangeDir(path);
-        if (boHabilitado)
-            btnNivelAcima->setEnabled(IdFTP->RetrieveCurrentDir() != SDirHome);
-        else
-            btnNivelAcima->setEnabled(false);
+        browser_->changeDir(path);
+        btnNivelAcima->setEnabled(boHabilitado && browser_->currentDir() != SDirHome);
         sbtConfirma->setEnabled(false);
-        edtDiretorio->setText(QString::fromStdString(IdFTP->RetrieveCurrentDir()));
-        if (Consiste::EmptyString(IdFTP->RetrieveCurrentDir())) {
+        edtDiretorio->setText(QString::fromStdString(browser_->currentDir()));
+        if (Consiste::EmptyString(browser_->currentDir())) {
             Mrv::prompts().inform(windowTitle().toStdString(), "IdFTP.RetrieveCurrentDir");
             ControlaComponentes(false, true);
         }
-        std::vector<std::string> lines;
-        IdFTP->List(lines);
-        CarregaGrid(lines);
+        CarregaGrid(browser_->list());
     } catch (const std::exception& error) {
         enterUnavailable(error);
     }
@@ -58,15 +44,8 @@ void TfrmCtrlArqXMLNFe::changeDirFtp(const std::string& path)
 
 void TfrmCtrlArqXMLNFe::AtualizaFTP()
 {
-    if (boHttp)
-        return;
     try {
-        while (IdFTP->Connected())
-            IdFTP->Disconnect();
-        IdFTP->Host = SFtpHosAddr;
-        IdFTP->Username = SFtpUserId;
-        IdFTP->Password = SFtpPassword;
-        IdFTP->Connect();
+        browser_->connect();
     } catch (const std::exception& error) {
         enterUnavailable(error);
     }

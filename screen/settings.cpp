@@ -2,6 +2,7 @@
 #include "screen/ctrl_arq_xml_nfe.h"
 
 #include "package/module_globals.h"
+#include "screen/remote_browser.h"
 
 #include "mrv/consiste.h"
 #include "mrv/net_connection.h"
@@ -187,6 +188,7 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
             }
         }
     } catch (...) {
+        chooseBrowser();
         try {
             disconnectLinks();
         } catch (...) {
@@ -194,7 +196,16 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
         Showavi::DeactiveShowAvi();
         throw;
     }
+    chooseBrowser();
     disconnectLinks();
+}
+
+void TfrmCtrlArqXMLNFe::chooseBrowser()
+{
+    if (boHttp)
+        browser_ = makeGatewayBrowser(*IdHTTP, {stConnectStr, SHttpPort, InHttpHttps});
+    else
+        browser_ = makeFtpBrowser(*IdFTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
 }
 
 } // namespace Cli_Vop31600

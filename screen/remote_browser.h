@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Platform {
+class TIdFTP;
+class TIdHTTP;
+} // namespace Platform
+
+namespace Cli_Vop31600 {
+
+// What the screen does to the remote tree, over its own FTP connection or the HTTP gateway. The
+// screen's handlers keep their order of effects and call these; each call is one step on the wire.
+class RemoteBrowser {
+public:
+    virtual ~RemoteBrowser() = default;
+
+    // FTP: ends any open session (QUIT) and logs in again. Gateway: nothing to open.
+    virtual void connect() = 0;
+    // FTP: QUIT and close. Gateway: nothing. Never throws.
+    virtual void disconnect() noexcept = 0;
+    // Whether commands can be sent now (the gateway is always reachable by request).
+    virtual bool connected() const = 0;
+    // FTP: CWD path. Gateway: GET cwd?dir=<current>&to=<path>, which becomes the current directory.
+    virtual void changeDir(const std::string& path) = 0;
+    // FTP: PWD, asked anew at every call. Gateway: the directory its last cwd answered.
+    virtual std::string currentDir() = 0;
+    // FTP: LIST of the current directory. Gateway: GET list?dir=<current>. Lines decoded to UTF-8.
+    virtual std::vector<std::string> list() = 0;
+    // FTP: DELE (RMD for a directory). Gateway: POST delete?dir&name&kind=file|dir.
+    virtual void remove(const std::string& name, bool isDirectory) = 0;
+    // FTP: MKD. Gateway: POST mkdir?dir&name.
+    virtual void makeDir(const std::string& name) = 0;
+};
+
+struct FtpLogin {
+    std::string host, user, password;
+};
+
+// The gateway's settings as the application server gave them.
+struct GatewaySettings {
+    std::string connectionString;  // Address=...&Login=...&Password=...&Path=...
+    std::string port;
+    int https = 0;
+};
+
+// Both browse through the screen's own clients, which outlive them.
+std::unique_ptr<RemoteBrowser> makeFtpBrowser(Platform::TIdFTP& client, FtpLogin login);
+std::unique_ptr<RemoteBrowser> makeGatewayBrowser(Platform::TIdHTTP& client, GatewaySettings settings);
+
+} // namespace Cli_Vop31600
