@@ -4,6 +4,8 @@
 #include "screen/glyphs.h"
 #include "screen/listing_parser.h"
 #include "screen/message_table.h"
+#include "screen/remote_browser.h"
+#include "screen/screen_commands.h"
 #include "transfer/ThrCtrlArqXMLNFe.h"
 
 #include "mrv/application.h"
@@ -33,16 +35,6 @@ namespace {
 
 const QStringList gridColumns{"DSDTHRMODIFICACAO", "DSTIPO", "FLTAMANHO", "DSNOME"};
 const int gridWidths[] = {100, 40, 175, 500};
-
-Mrv::TButtonFlat* makeButton(QWidget* parent, const char* name, const QString& hint, Glyph glyph)
-{
-    auto* button = new Mrv::TButtonFlat(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->SetHint(hint);
-    button->SetGlyph(glyphIcon(glyph));
-    button->setFixedSize(25, 25);
-    return button;
-}
 
 } // namespace
 
@@ -82,15 +74,12 @@ void TfrmCtrlArqXMLNFe::buildDesign()
     auto* bar = new QHBoxLayout(panDiretorio);
     bar->setContentsMargins(4, 4, 4, 4);
     bar->setSpacing(4);
-    btnHome = makeButton(panDiretorio, "btnHome", QStringLiteral("Home (Ctrl+H)"), Glyph::Home);
-    btnNivelAcima = makeButton(panDiretorio, "btnNivelAcima", QStringLiteral("Nível Acima (Ctrl+Z)"), Glyph::Up);
+    buildCommandButtons();
     edtDiretorio = new QLineEdit(panDiretorio);
     edtDiretorio->setObjectName(QStringLiteral("edtDiretorio"));
     edtDiretorio->setEnabled(false);
     edtDiretorio->setFocusPolicy(Qt::NoFocus);
     edtDiretorio->setStyleSheet(QStringLiteral("QLineEdit { background: palette(button); color: palette(text); }"));
-    btnAtualizar = makeButton(panDiretorio, "btnAtualizar", QStringLiteral("Atualizar (Ctrl+A)"), Glyph::Refresh);
-    btnAbortar = makeButton(panDiretorio, "btnAbortar", QStringLiteral("Abortar (Ctrl+A)"), Glyph::Abort);
     bar->addWidget(btnHome);
     bar->addWidget(btnNivelAcima);
     bar->addWidget(edtDiretorio, 1);
@@ -150,20 +139,8 @@ void TfrmCtrlArqXMLNFe::buildDesign()
 
     ImageList = {lampPixmap(false), lampPixmap(true)};
 
-    sbtConfirma->setObjectName(QStringLiteral("sbtConfirma"));
-    sbtConfirma->SetHint(QStringLiteral("Download (Ctrl+D)"));
-    sbtConfirma->SetGlyph(glyphIcon(Glyph::Download));
-    sbtConfirma->SetTag(0);
     sbtConfirma->setEnabled(false);
-    btnUpload = makeButton(panBotoes, "btnUpload", QStringLiteral("Upload (Ctrl+U)"), Glyph::Upload);
-    btnUpload->SetTag(1);
-    btnNovoDir = makeButton(panBotoes, "btnNovoDir", QStringLiteral("Criar Novo Diretório (Ctrl+N)"), Glyph::NewFolder);
-    btnExcluir = makeButton(panBotoes, "btnExcluir", QStringLiteral("Excluir (Ctrl+E)"), Glyph::Delete);
     sbtCancel->SetGlyph(glyphIcon(Glyph::Cancel));
-    sbtConfirma->setGeometry(4, 4, 52, 21);
-    btnUpload->setGeometry(4, 26, 52, 21);
-    btnNovoDir->setGeometry(4, 48, 52, 21);
-    btnExcluir->setGeometry(4, 70, 52, 21);
     sbtCancel->setGeometry(4, 102, 52, 21);
 
     savDownload = new Mrv::TSaveDialog(this);
@@ -182,31 +159,42 @@ void TfrmCtrlArqXMLNFe::buildDesign()
 
     IdFTP = std::make_unique<Platform::TIdFTP>();
     IdHTTP = std::make_unique<Platform::TIdHTTP>();
+    chooseBrowser();
 
     // The grid takes the focus for the form, so the screen's shortcuts always have a focus inside it.
     setFocusProxy(dbgArquivos);
 }
 
+void TfrmCtrlArqXMLNFe::buildCommandButtons()
+{
+    for (const ScreenCommand& command : screenCommands()) {
+        // The base form made the Download button already.
+        Mrv::TButtonFlat*& button = this->*command.button;
+        if (!button)
+            button = new Mrv::TButtonFlat(command.place == CommandPlace::DirectoryBar ? panDiretorio : panBotoes);
+        button->setObjectName(QString::fromLatin1(command.buttonName));
+        button->SetHint(commandHint(command));
+        button->SetGlyph(glyphIcon(command.glyph));
+        button->SetTag(command.tag);
+        if (command.place == CommandPlace::DirectoryBar)
+            button->setFixedSize(25, 25);
+        else
+            button->setGeometry(4, command.top, 52, 21);
+    }
+}
+
 void TfrmCtrlArqXMLNFe::buildActions()
 {
-    auto add = [this](const char* name, const QKeySequence& key) {
-        auto* action = new QAction(QString::fromLatin1(name), this);
-        action->setObjectName(QString::fromLatin1(name));
-        if (!key.isEmpty())
-            action->setShortcut(key);
+    for (const ScreenCommand& command : screenCommands()) {
+        auto* action = new QAction(QString::fromLatin1(command.actionName), this);
+        action->setObjectName(QString::fromLatin1(command.actionName));
+        if (!command.shortcut.isEmpty())
+            action->setShortcut(command.shortcut);
         // Only the active screen's shortcuts fire, and they stay live while the buttons are disabled.
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         addAction(action);
-        return action;
-    };
-    actHome = add("actHome", QKeySequence(Qt::CTRL | Qt::Key_H));
-    actNivelAcima = add("actNivelAcima", QKeySequence(Qt::CTRL | Qt::Key_Z));
-    actAtualizar = add("actAtualizar", QKeySequence(Qt::CTRL | Qt::Key_A));
-    actConfirma = add("actConfirma", QKeySequence(Qt::CTRL | Qt::Key_D));
-    actAbortar = add("actAbortar", QKeySequence());
-    actUpload = add("actUpload", QKeySequence(Qt::CTRL | Qt::Key_U));
-    actExcluir = add("actExcluir", QKeySequence(Qt::CTRL | Qt::Key_E));
-    actNovoDir = add("actNovoDir", QKeySequence(Qt::CTRL | Qt::Key_N));
+        this->*command.action = action;
+    }
 }
 
 void TfrmCtrlArqXMLNFe::bindHandlers()
@@ -216,22 +204,11 @@ void TfrmCtrlArqXMLNFe::bindHandlers()
             Mrv::Application::instance().guarded([&] { (this->*handler)(source); });
         });
     };
-    bind(btnHome, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnHomeClick);
-    bind(btnNivelAcima, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnNivelAcimaClick);
-    bind(btnAtualizar, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnAtualizarClick);
-    bind(btnAbortar, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnAbortarClick);
-    bind(sbtConfirma, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::sbtConfirmaClick);
-    bind(btnUpload, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnUploadClick);
-    bind(btnExcluir, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnExcluirClick);
-    bind(btnNovoDir, &QToolButton::clicked, &TfrmCtrlArqXMLNFe::btnNovoDirClick);
-
-    bind(actHome, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnHomeClick);
-    bind(actNivelAcima, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnNivelAcimaClick);
-    bind(actAtualizar, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnAtualizarClick);
-    bind(actConfirma, &QAction::triggered, &TfrmCtrlArqXMLNFe::sbtConfirmaClick);
-    bind(actUpload, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnUploadClick);
-    bind(actExcluir, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnExcluirClick);
-    bind(actNovoDir, &QAction::triggered, &TfrmCtrlArqXMLNFe::btnNovoDirClick);
+    for (const ScreenCommand& command : screenCommands()) {
+        bind(this->*command.button, &QToolButton::clicked, command.handler);
+        if (command.actionRunsHandler)
+            bind(this->*command.action, &QAction::triggered, command.handler);
+    }
 
     bind(dbgArquivos, &QTableView::doubleClicked, &TfrmCtrlArqXMLNFe::dbgArquivosDblClick);
     dbgArquivos->installEventFilter(this);
@@ -317,11 +294,7 @@ void TfrmCtrlArqXMLNFe::FormClose(QObject* sender, Mrv::TCloseAction& action)
         if (auto worker = ThrTransfer.lock())
             worker->Terminate();
     }
-    if (!boHttp) {
-        while (IdFTP->Connected())
-            IdFTP->Disconnect();
-        IdFTP->Quit();
-    }
+    browser_->disconnect();
     while (netCtrlArqXMLNFe->Connected())
         netCtrlArqXMLNFe->SetConnected(false);
     boStCriado = false;

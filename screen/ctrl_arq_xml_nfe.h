@@ -36,6 +36,8 @@ class TThrCtrlArqXMLNFe;
 
 namespace Cli_Vop31600 {
 
+class RemoteBrowser;
+
 // The screen "Controle de Arquivos XML da NF-e": a remote file manager over the company's FTP store
 // (or the HTTP gateway), one directory at a time.
 class TfrmCtrlArqXMLNFe : public Mrv::TfrmRotiGeral {
@@ -141,17 +143,14 @@ protected:
 
 private:
     void buildDesign();
+    void buildCommandButtons();
     void buildActions();
     void bindHandlers();
     void startTransfer(int job);
     bool refuseSecondTransfer();
     void enterUnavailable(const std::exception& error);
-    void changeDirFtp(const std::string& path);
-    void changeDirHttp(const std::string& path);
-    // The gateway's side of browsing, deleting and creating directories.
-    std::string gatewayUrl(const std::string& endpoint, const std::vector<std::pair<std::string, std::string>>& query) const;
-    void deleteThroughGateway(const std::string& name, bool isDirectory);
-    void makeDirThroughGateway(const std::string& name);
+    // FTP or the gateway, as the settings decide once they arrive.
+    void chooseBrowser();
 
     int InImagemConexao = 0;
     std::weak_ptr<Cli_Vop31601::TThrCtrlArqXMLNFe> ThrTransfer;  // the worker owns itself
@@ -166,7 +165,7 @@ private:
     bool shown_ = false;
     bool transferActive_ = false;  // from a transfer's start until its final notification
     bool releaseWhenIdle_ = false;
-    std::string httpCurrentDir_;
+    std::unique_ptr<RemoteBrowser> browser_;
 };
 
 // Opens the screen, or raises the one already open.

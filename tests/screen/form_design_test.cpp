@@ -2,6 +2,8 @@
 // application server answers here, so opening shows the settings error and leaves the screen open.
 #include "tests/screen/screen_harness.h"
 
+#include "screen/screen_commands.h"
+
 #include "mrv/application.h"
 #include "mrv/quelbar.h"
 #include "mrv/scripted_prompts.h"
@@ -83,6 +85,22 @@ TEST_F(FormDesign, HintsTagsAndColumns)
     EXPECT_EQ(form->StatusBar->Panel(1)->width(), 620);
     EXPECT_EQ(form->StatusBar->Panel(2)->width(), 50);
     EXPECT_EQ(form->cdsArquivos.IndexName(), "cdsArquivosIndex1");
+}
+
+TEST_F(FormDesign, EachActionCarriesTheKeysItsButtonsHintNames)
+{
+    // Abort alone has no shortcut: its designed hint names Refresh's keys.
+    for (const ScreenCommand& command : screenCommands()) {
+        const QAction* action = form->*command.action;
+        ASSERT_NE(action, nullptr) << command.actionName;
+        EXPECT_EQ(action->objectName(), command.actionName);
+        const QString hint = (form->*command.button)->toolTip();
+        if (action->objectName() == "actAbortar")
+            EXPECT_TRUE(action->shortcut().isEmpty());
+        else
+            EXPECT_TRUE(hint.endsWith("(" + action->shortcut().toString(QKeySequence::PortableText) + ")")) << hint.toStdString();
+    }
+    EXPECT_EQ(form->actions().size(), 8);
 }
 
 TEST_F(FormDesign, GeometryAsDesigned)
