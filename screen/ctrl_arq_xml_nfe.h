@@ -3,6 +3,8 @@
 #include "mrv/file_dialogs.h"
 #include "mrv/rotigeral.h"
 #include "platform/client_dataset.h"
+#include "transfer/transfer_job.h"
+#include "transfer/transfer_view.h"
 
 #include <QPixmap>
 #include <QVariantMap>
@@ -40,7 +42,7 @@ class RemoteBrowser;
 
 // The screen "Controle de Arquivos XML da NF-e": a remote file manager over the company's FTP store
 // (or the HTTP gateway), one directory at a time.
-class TfrmCtrlArqXMLNFe : public Mrv::TfrmRotiGeral {
+class TfrmCtrlArqXMLNFe : public Mrv::TfrmRotiGeral, public Cli_Vop31601::TransferView {
     Q_OBJECT
 public:
     explicit TfrmCtrlArqXMLNFe(QWidget* owner = nullptr);
@@ -128,10 +130,12 @@ public:
     Q_INVOKABLE QVariantMap scriptState() const;
     Q_INVOKABLE bool transferRunning() const;
 
-    // The worker's final notification clears the busy mark before the ready state; its end lets a
-    // closed screen be released.
-    void transferFinishing();
-    void transferEnded();
+    // --- the view the transfer worker reports to --------------------------------------------
+    std::optional<std::string> chooseSaveTarget(const std::string& offeredName) override;
+    void enterTransferState(bool enable, bool idle) override;
+    void showProgress(const Cli_Vop31601::ProgressUpdate& update) override;
+    // The worker's end lets a closed screen be released.
+    void transferEnded() override;
     bool closing() const { return releaseWhenIdle_; }
 
     // Shows the new screen and runs its show handler once (part of its creation).
@@ -146,7 +150,10 @@ private:
     void buildCommandButtons();
     void buildActions();
     void bindHandlers();
-    void startTransfer(int job);
+    void startTransfer(int tag);
+    Cli_Vop31601::TransferJob transferJob(int tag) const;
+    // The worker's final notification clears the busy mark before the ready state.
+    void transferFinishing();
     bool refuseSecondTransfer();
     void enterUnavailable(const std::exception& error);
     // FTP or the gateway, as the settings decide once they arrive.

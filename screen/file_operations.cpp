@@ -101,13 +101,13 @@ bool TfrmCtrlArqXMLNFe::refuseSecondTransfer()
     return true;
 }
 
-void TfrmCtrlArqXMLNFe::startTransfer(int job)
+void TfrmCtrlArqXMLNFe::startTransfer(int tag)
 {
     if (refuseSecondTransfer())
         return;
     transferActive_ = true;
     cdsArquivosAfterScroll(cdsArquivos);
-    ThrTransfer = Cli_Vop31601::TThrCtrlArqXMLNFe::Create(job, this);
+    ThrTransfer = Cli_Vop31601::TThrCtrlArqXMLNFe::Create(transferJob(tag), Cli_Vop31601::ViewHandle(this));
 }
 
 void TfrmCtrlArqXMLNFe::transferFinishing() { transferActive_ = false; }

@@ -1,17 +1,11 @@
 #include "transfer/ThrCtrlArqXMLNFe.h"
 
-#include "package/module_globals.h"
-#include "screen/ctrl_arq_xml_nfe.h"
 #include "transfer/connection_string.h"
 #include "transfer/progress_format.h"
 #include "transfer/progress_reporter.h"
 
-#include "mrv/dbgeral.h"
-#include "mrv/file_dialogs.h"
 #include "platform/id_ftp.h"
 #include "platform/id_http.h"
-
-#include <QLineEdit>
 
 #include <filesystem>
 #include <fstream>
@@ -41,15 +35,20 @@ std::string temporaryBeside(const std::string& target)
 
 } // namespace
 
-std::shared_ptr<TThrCtrlArqXMLNFe> TThrCtrlArqXMLNFe::Create(int job, Cli_Vop31600::TfrmCtrlArqXMLNFe* screen)
+std::shared_ptr<TThrCtrlArqXMLNFe> TThrCtrlArqXMLNFe::Create(TransferJob job, ViewHandle view)
 {
-    std::shared_ptr<TThrCtrlArqXMLNFe> worker(new TThrCtrlArqXMLNFe(job, screen));
+    std::shared_ptr<TThrCtrlArqXMLNFe> worker(new TThrCtrlArqXMLNFe(std::move(job), view));
     worker->Start(Platform::TThreadPriority::tpLower);
     return worker;
 }
 
-TThrCtrlArqXMLNFe::TThrCtrlArqXMLNFe(int job, Cli_Vop31600::TfrmCtrlArqXMLNFe* screen)
-    : InOperacao(job), screen_(screen), progress_(std::make_unique<ProgressReporter>(screen_))
+TThrCtrlArqXMLNFe::TThrCtrlArqXMLNFe(TransferJob job, ViewHandle view)
+    : InOperacao(job.tag), view_(view), progress_(std::make_unique<ProgressReporter>(view)),
+      http_(job.mode == TransferMode::Gateway), isDirectory_(job.rowIsDirectory), hasRow_(job.hasRow),
+      remoteName_(std::move(job.rowName)), directory_(std::move(job.directory)), host_(std::move(job.host)),
+      user_(std::move(job.user)), password_(std::move(job.password)), connectStr_(std::move(job.connectionString)),
+      httpPort_(std::move(job.httpPort)), httpsFlag_(job.https), files_(std::move(job.files)),
+      messages_(std::move(job.messages))
 {
 }
 
@@ -58,7 +57,7 @@ TThrCtrlArqXMLNFe::~TThrCtrlArqXMLNFe() = default;
 void TThrCtrlArqXMLNFe::Execute()
 {
     try {
-        if (!readScreen())
+        if (!viewAlive())
             throw std::runtime_error("screen gone");
         if (InOperacao == 0) {
             if (chooseDownloadTarget()) {
@@ -85,32 +84,10 @@ void TThrCtrlArqXMLNFe::Execute()
     cleanUp();
 }
 
-bool TThrCtrlArqXMLNFe::readScreen()
+bool TThrCtrlArqXMLNFe::viewAlive()
 {
     bool alive = false;
-    Synchronize([this, &alive] {
-        if (!screen_)
-            return;
-        alive = true;
-        auto& form = *screen_;
-        // The worker follows the host's own HTTP switch, not the screen's.
-        http_ = Dbgeral::boHttp;
-        httpPort_ = Dbgeral::SHttpPort;
-        httpsFlag_ = Dbgeral::InHttpHttps;
-        connectStr_ = Cli_Vop31600::stConnectStr;
-        host_ = form.ftpHost();
-        user_ = form.ftpUser();
-        password_ = form.ftpPassword();
-        directory_ = form.edtDiretorio->text().toStdString();
-        hasRow_ = !form.cdsArquivos.IsEmpty();
-        if (hasRow_) {
-            isDirectory_ = form.cdsArquivosBOISDIRECTORY->AsBoolean();
-            remoteName_ = form.cdsArquivosDSNOME->AsString();
-        }
-        const char* keys[] = {"VEL_DOWNLOAD", "VEL_UPLOAD", "TRANSF_COMPLETA", "TRANSF_CANCELADA", "TRANSF_FALHOU"};
-        for (int i = 0; i < 5; ++i)
-            messages_[i] = form.msgPadrao->Msg(keys[i]);
-    });
+    Synchronize([this, &alive] { alive = view_.get() != nullptr; });
     return alive;
 }
 
@@ -118,27 +95,18 @@ bool TThrCtrlArqXMLNFe::chooseDownloadTarget()
 {
     if (!hasRow_ || isDirectory_)
         return false;
-    bool chosen = false;
+    std::optional<std::string> chosen;
     Synchronize([this, &chosen] {
-        if (!screen_)
-            return;
         // The dialog offers the bare remote name: a name from the server never steers the save path.
-        screen_->savDownload->FileName = bareName(remoteName_);
-        chosen = screen_->savDownload->Execute();
-        if (chosen)
-            localPath_ = screen_->savDownload->FileName;
+        if (TransferView* view = view_.get())
+            chosen = view->chooseSaveTarget(bareName(remoteName_));
     });
+    if (chosen)
+        localPath_ = *chosen;
     return chosen && !localPath_.empty();
 }
 
-bool TThrCtrlArqXMLNFe::chooseUploadFiles()
-{
-    Synchronize([this] {
-        if (screen_)
-            files_ = screen_->opdUpload->Files;
-    });
-    return !files_.empty();
-}
+bool TThrCtrlArqXMLNFe::chooseUploadFiles() { return !files_.empty(); }
 
 void TThrCtrlArqXMLNFe::enterState(bool enable, bool idle)
 {
@@ -149,14 +117,8 @@ void TThrCtrlArqXMLNFe::enterState(bool enable, bool idle)
 
 void TThrCtrlArqXMLNFe::UpdateControlaComponentes()
 {
-    if (!screen_)
-        return;
-    if (boHabilitar && boParado)
-        screen_->transferFinishing();
-    screen_->ControlaComponentes(boHabilitar, boParado);
-    // A screen closed during the transfer lists nothing more.
-    if (!screen_->closing())
-        screen_->ChangeDir(screen_->edtDiretorio->text().toStdString());
+    if (TransferView* view = view_.get())
+        view->enterTransferState(boHabilitar, boParado);
 }
 
 void TThrCtrlArqXMLNFe::ConnectaFTP()
@@ -322,8 +284,8 @@ void TThrCtrlArqXMLNFe::cleanUp()
     HttpCliente.reset();
     attempt([this] { enterState(true, true); });
     Synchronize([this] {
-        if (screen_)
-            screen_->transferEnded();
+        if (TransferView* view = view_.get())
+            view->transferEnded();
     });
 }
 

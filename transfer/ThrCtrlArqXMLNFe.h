@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/thread.h"
-
-#include <QPointer>
+#include "transfer/transfer_job.h"
+#include "transfer/transfer_view.h"
 
 #include <chrono>
 #include <cstdint>
@@ -18,21 +18,17 @@ class TIdHTTP;
 enum class TWorkMode;
 } // namespace Platform
 
-namespace Cli_Vop31600 {
-class TfrmCtrlArqXMLNFe;
-}
-
 namespace Cli_Vop31601 {
 
 class ProgressReporter;
 
-// One transfer job on its own thread: the download of the current row's file (job 0) or the upload
-// of the open dialog's selection (job 1), over its own FTP connection or through the HTTP gateway.
-// Every touch of the screen happens on the GUI thread through Synchronize; the screen is reached
-// through a guarded pointer and is kept alive until the worker ends.
+// One transfer job on its own thread: the download of the current row's file or the upload of the
+// open dialog's selection, over its own FTP connection or through the HTTP gateway. The screen is
+// reached only through its view, on the GUI thread (Synchronize), and is kept alive until the
+// worker ends.
 class TThrCtrlArqXMLNFe : public Platform::TThread {
 public:
-    static std::shared_ptr<TThrCtrlArqXMLNFe> Create(int job, Cli_Vop31600::TfrmCtrlArqXMLNFe* screen);
+    static std::shared_ptr<TThrCtrlArqXMLNFe> Create(TransferJob job, ViewHandle view);
     ~TThrCtrlArqXMLNFe() override;
 
     void ConnectaFTP();
@@ -60,9 +56,9 @@ protected:
     void Execute() override;
 
 private:
-    TThrCtrlArqXMLNFe(int job, Cli_Vop31600::TfrmCtrlArqXMLNFe* screen);
+    TThrCtrlArqXMLNFe(TransferJob job, ViewHandle view);
 
-    bool readScreen();
+    bool viewAlive();
     bool chooseDownloadTarget();
     bool chooseUploadFiles();
     void downloadFtp();
@@ -80,10 +76,10 @@ private:
     bool workProgress(Platform::TWorkMode mode, std::int64_t count);
     void workEnd(Platform::TWorkMode mode);
 
-    QPointer<Cli_Vop31600::TfrmCtrlArqXMLNFe> screen_;  // dereferenced on the GUI thread only
+    ViewHandle view_;
     std::unique_ptr<ProgressReporter> progress_;
 
-    // What the worker read of the screen, on the GUI thread, before it started working.
+    // The job, as the screen gave it when the transfer started.
     bool http_ = false;
     bool isDirectory_ = false;
     bool hasRow_ = false;
@@ -101,7 +97,7 @@ private:
     std::int64_t transferBytes_ = 0;  // the byte count the completion text reports
     bool failed_ = false;
     std::string failure_;
-    std::string messages_[5];  // VEL_DOWNLOAD, VEL_UPLOAD, TRANSF_COMPLETA, TRANSF_CANCELADA, TRANSF_FALHOU
+    std::array<std::string, 5> messages_;  // VEL_DOWNLOAD, VEL_UPLOAD, TRANSF_COMPLETA, TRANSF_CANCELADA, TRANSF_FALHOU
 };
 
 } // namespace Cli_Vop31601

@@ -1,9 +1,5 @@
 #include "transfer/progress_reporter.h"
 
-#include "screen/ctrl_arq_xml_nfe.h"
-
-#include "platform/progress_bar.h"
-#include "platform/status_bar.h"
 #include "platform/thread.h"
 
 #include <QCoreApplication>
@@ -11,11 +7,7 @@
 
 namespace Cli_Vop31601 {
 
-ProgressReporter::ProgressReporter(QPointer<Cli_Vop31600::TfrmCtrlArqXMLNFe> screen)
-    : state_(std::make_shared<State>())
-{
-    state_->screen = std::move(screen);
-}
+ProgressReporter::ProgressReporter(ViewHandle view) : state_(std::make_shared<State>()) { state_->view = view; }
 
 void ProgressReporter::setMax(std::int64_t max)
 {
@@ -68,30 +60,22 @@ void ProgressReporter::publish(bool force)
 
 void ProgressReporter::apply(const std::shared_ptr<State>& state)
 {
-    bool hasMax, hasText, hasPosition;
-    std::int64_t max, position;
-    std::string text;
-    QPointer<Cli_Vop31600::TfrmCtrlArqXMLNFe> screen;
+    ProgressUpdate update;
+    ViewHandle view;
     {
         std::lock_guard lock(state->mutex);
-        hasMax = state->hasMax;
-        hasText = state->hasText;
-        hasPosition = state->hasPosition;
-        max = state->max;
-        position = state->position;
-        text = state->text;
+        if (state->hasMax)
+            update.max = state->max;
+        if (state->hasText)
+            update.text = state->text;
+        if (state->hasPosition)
+            update.position = state->position;
         state->hasMax = state->hasText = state->hasPosition = false;
         state->posted = false;
-        screen = state->screen;
+        view = state->view;
     }
-    if (!screen)
-        return;
-    if (hasMax)
-        screen->ProgressBar->SetMax(max);
-    if (hasText)
-        screen->StatusBar->SetPanelText(1, QString::fromStdString(text));
-    if (hasPosition)
-        screen->ProgressBar->SetPosition(position);
+    if (TransferView* target = view.get())
+        target->showProgress(update);
 }
 
 } // namespace Cli_Vop31601

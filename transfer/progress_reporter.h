@@ -1,16 +1,12 @@
 #pragma once
 
-#include <QPointer>
+#include "transfer/transfer_view.h"
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
-
-namespace Cli_Vop31600 {
-class TfrmCtrlArqXMLNFe;
-}
 
 namespace Cli_Vop31601 {
 
@@ -20,7 +16,7 @@ namespace Cli_Vop31601 {
 // applies them in order: range, panel text, then position.
 class ProgressReporter {
 public:
-    explicit ProgressReporter(QPointer<Cli_Vop31600::TfrmCtrlArqXMLNFe> screen);
+    explicit ProgressReporter(ViewHandle view);
 
     void setMax(std::int64_t max);
     void setText(const std::string& text);
@@ -31,7 +27,7 @@ public:
 private:
     struct State {
         std::mutex mutex;
-        QPointer<Cli_Vop31600::TfrmCtrlArqXMLNFe> screen;  // used on the GUI thread only
+        ViewHandle view;  // used on the GUI thread only
         bool hasMax = false, hasText = false, hasPosition = false;
         std::int64_t max = 0, position = 0;
         std::string text;

@@ -1,9 +1,6 @@
-// The worker's progress reaching a real screen without the worker ever waiting on it.
-#include "tests/screen/screen_harness.h"
+// The worker's progress reaching the view without the worker ever waiting on it.
+#include "tests/transfer/fake_view.h"
 #include "transfer/progress_reporter.h"
-
-#include "platform/progress_bar.h"
-#include "platform/status_bar.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -14,8 +11,8 @@ using Cli_Vop31601::ProgressReporter;
 // interval, and the last of them must still reach the bar during the pause.
 TEST(ProgressReporter, ABurstThenAPauseStillShowsTheLastBlock)
 {
-    ScreenHarness screen;
-    ProgressReporter reporter(screen.form);
+    FakeView view;
+    ProgressReporter reporter{Cli_Vop31601::ViewHandle(&view)};
     reporter.setMax(1000);
     reporter.publish(true);
     QCoreApplication::processEvents();  // the start is on the screen
@@ -24,16 +21,16 @@ TEST(ProgressReporter, ABurstThenAPauseStillShowsTheLastBlock)
         reporter.setPosition(block * 100);
         reporter.publish(false);
     }
-    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.form->ProgressBar->Position() == 400; }, 1000));
-    EXPECT_EQ(screen.form->StatusBar->PanelText(1), QStringLiteral("Velocidade Download 4"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.position == 400; }, 1000));
+    EXPECT_EQ(view.text, "Velocidade Download 4");
 }
 
 // The end of a transfer is shown before what the worker synchronizes next, even when a coalesced
 // update is still waiting for its interval.
 TEST(ProgressReporter, AForcedUpdateOvertakesAWaitingOne)
 {
-    ScreenHarness screen;
-    ProgressReporter reporter(screen.form);
+    FakeView view;
+    ProgressReporter reporter{Cli_Vop31601::ViewHandle(&view)};
     reporter.setMax(1000);
     reporter.publish(true);
     reporter.setPosition(500);
@@ -42,8 +39,8 @@ TEST(ProgressReporter, AForcedUpdateOvertakesAWaitingOne)
     reporter.setPosition(0);
     reporter.publish(true);
     QCoreApplication::processEvents();  // queued calls only, no timers
-    EXPECT_EQ(screen.form->StatusBar->PanelText(1), QStringLiteral("Transferência Completa"));
-    EXPECT_EQ(screen.form->ProgressBar->Position(), 0);
+    EXPECT_EQ(view.text, "Transferência Completa");
+    EXPECT_EQ(view.position, 0);
     QTest::qWait(80);  // the waiting update finds nothing newer to apply
-    EXPECT_EQ(screen.form->ProgressBar->Position(), 0);
+    EXPECT_EQ(view.position, 0);
 }

@@ -1,0 +1,68 @@
+// The screen's side of a transfer: the job it hands the worker and the view the worker reports to.
+#include "screen/ctrl_arq_xml_nfe.h"
+
+#include "package/module_globals.h"
+
+#include "mrv/dbgeral.h"
+#include "platform/progress_bar.h"
+#include "platform/status_bar.h"
+
+#include <QLineEdit>
+
+namespace Cli_Vop31600 {
+
+Cli_Vop31601::TransferJob TfrmCtrlArqXMLNFe::transferJob(int tag) const
+{
+    Cli_Vop31601::TransferJob job;
+    job.tag = tag;
+    // The worker follows the host's own HTTP switch, not the screen's.
+    job.mode = Dbgeral::boHttp ? Cli_Vop31601::TransferMode::Gateway : Cli_Vop31601::TransferMode::Ftp;
+    job.httpPort = Dbgeral::SHttpPort;
+    job.https = Dbgeral::InHttpHttps;
+    job.connectionString = stConnectStr;
+    job.host = SFtpHosAddr;
+    job.user = SFtpUserId;
+    job.password = SFtpPassword;
+    job.directory = edtDiretorio->text().toStdString();
+    job.hasRow = !cdsArquivos.IsEmpty();
+    if (job.hasRow) {
+        job.rowIsDirectory = cdsArquivosBOISDIRECTORY->AsBoolean();
+        job.rowName = cdsArquivosDSNOME->AsString();
+    }
+    if (job.kind() == Cli_Vop31601::TransferKind::Upload)
+        job.files = opdUpload->Files;
+    const char* keys[] = {"VEL_DOWNLOAD", "VEL_UPLOAD", "TRANSF_COMPLETA", "TRANSF_CANCELADA", "TRANSF_FALHOU"};
+    for (std::size_t i = 0; i < job.messages.size(); ++i)
+        job.messages[i] = msgPadrao->Msg(keys[i]);
+    return job;
+}
+
+std::optional<std::string> TfrmCtrlArqXMLNFe::chooseSaveTarget(const std::string& offeredName)
+{
+    savDownload->FileName = offeredName;
+    if (!savDownload->Execute())
+        return std::nullopt;
+    return savDownload->FileName;
+}
+
+void TfrmCtrlArqXMLNFe::enterTransferState(bool enable, bool idle)
+{
+    if (enable && idle)
+        transferFinishing();
+    ControlaComponentes(enable, idle);
+    // A screen closed during the transfer lists nothing more.
+    if (!closing())
+        ChangeDir(edtDiretorio->text().toStdString());
+}
+
+void TfrmCtrlArqXMLNFe::showProgress(const Cli_Vop31601::ProgressUpdate& update)
+{
+    if (update.max)
+        ProgressBar->SetMax(*update.max);
+    if (update.text)
+        StatusBar->SetPanelText(1, QString::fromStdString(*update.text));
+    if (update.position)
+        ProgressBar->SetPosition(*update.position);
+}
+
+} // namespace Cli_Vop31600

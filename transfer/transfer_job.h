@@ -1,0 +1,34 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace Cli_Vop31601 {
+
+enum class TransferKind { Download, Upload, Nothing };
+enum class TransferMode { Ftp, Gateway };
+
+// Everything a transfer needs, read on the user-interface thread at the moment it starts; the
+// worker reads nothing of the screen after that.
+struct TransferJob {
+    int tag = 0;  // the starting button's tag: 0 downloads, 1 uploads, anything else does nothing
+    TransferMode mode = TransferMode::Ftp;
+    std::string host, user, password;          // FTP, port 21, active mode
+    std::string connectionString, httpPort;    // the gateway
+    int https = 0;
+    std::string directory;                     // the directory shown when the transfer started
+    bool hasRow = false;                       // the current row, when the table has one
+    bool rowIsDirectory = false;
+    std::string rowName;
+    std::vector<std::string> files;            // the upload's selection
+    // VEL_DOWNLOAD, VEL_UPLOAD, TRANSF_COMPLETA, TRANSF_CANCELADA, TRANSF_FALHOU
+    std::array<std::string, 5> messages;
+
+    TransferKind kind() const
+    {
+        return tag == 0 ? TransferKind::Download : tag == 1 ? TransferKind::Upload : TransferKind::Nothing;
+    }
+};
+
+} // namespace Cli_Vop31601
