@@ -66,16 +66,17 @@ prereq_install_packages() {
     local log status
     log="$(mktemp)"
     export DEBIAN_FRONTEND=noninteractive
+    # apt-get speaks English here, so that its messages can be read for the cause below.
     prereq_say "installing: $*"
     # The machine's package lists are tried first; they are refreshed only when they do not know a
     # package or point at files the archive no longer has, so a machine offline can still use them.
-    "${as_root[@]}" apt-get install -y -q --no-install-recommends "$@" 2>&1 | tee "$log" >&2
+    "${as_root[@]}" env LC_ALL=C.UTF-8 apt-get install -y -q --no-install-recommends "$@" 2>&1 | tee "$log" >&2
     status=${PIPESTATUS[0]}
     # An archive that cannot be reached at all would not give newer lists either.
     if [ "$status" != 0 ] && ! grep -qE "$prereq_unreachable" "$log"; then
         prereq_say "refreshing the package lists (apt-get update) and trying again"
-        "${as_root[@]}" apt-get update -q 2>&1 | tee -a "$log" >&2
-        "${as_root[@]}" apt-get install -y -q --no-install-recommends "$@" 2>&1 | tee -a "$log" >&2
+        "${as_root[@]}" env LC_ALL=C.UTF-8 apt-get update -q 2>&1 | tee -a "$log" >&2
+        "${as_root[@]}" env LC_ALL=C.UTF-8 apt-get install -y -q --no-install-recommends "$@" 2>&1 | tee -a "$log" >&2
         status=${PIPESTATUS[0]}
     fi
     # dpkg says what is there now, whatever apt-get managed before it stopped.
