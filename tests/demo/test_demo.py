@@ -146,7 +146,7 @@ def test_a_signal_stops_the_back_end_at_once_and_the_logs_stay(store, signum):
         start = time.monotonic()
         demo.send_signal(signum)
         status = demo.wait(timeout=10)
-        assert time.monotonic() - start < 3
+        assert time.monotonic() - start < 5
     finally:
         if demo.poll() is None:
             demo.kill()
