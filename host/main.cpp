@@ -22,6 +22,7 @@
 
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -82,6 +83,15 @@ static void waitForClosingScreens(QMdiArea* area)
 
 int main(int argc, char** argv)
 {
+    // Help is answered before the QApplication exists: making one aborts where there is no display.
+    // Arguments that do not parse here may be Qt's own (-platform ...); they are read again below.
+    try {
+        if (Host::parseHostOptions(argc, argv).help) {
+            std::cout << Host::hostUsage;
+            return 0;
+        }
+    } catch (const std::invalid_argument&) {
+    }
     QApplication app(argc, argv);
     Host::HostOptions options;
     try {

@@ -7,8 +7,12 @@ import json
 import os
 import pathlib
 import re
+import shutil
+import signal
 import socket
 import subprocess
+import tempfile
+import time
 
 import pytest
 
@@ -17,6 +21,8 @@ BIN_DIR = pathlib.Path(os.environ.get("VOP_BIN_DIR", SOURCE_DIR / "build" / "rel
 DEMO = SOURCE_DIR / "scripts" / "demo"
 
 needs_root = pytest.mark.skipif(os.geteuid() != 0, reason="the FTP server of the demo listens on port 21")
+NOBODY_UID = 65534
+AS_NOBODY = ["setpriv", "--reuid=%d" % NOBODY_UID, "--regid=%d" % NOBODY_UID, "--clear-groups"]
 
 
 @pytest.fixture(scope="module")
@@ -111,3 +117,85 @@ def test_a_missing_program_is_named(tmp_path):
                           capture_output=True, text=True, timeout=30)
     assert done.returncode == 1
     assert "vop-host is missing" in done.stderr
+
+
+@pytest.fixture
+def nobody_home():
+    """A home folder of the unprivileged user (pytest's folders are private to root)."""
+    path = pathlib.Path(tempfile.mkdtemp(prefix="vop-demo-home-"))
+    os.chown(path, NOBODY_UID, NOBODY_UID)
+    yield path
+    shutil.rmtree(path, ignore_errors=True)
+
+
+@needs_root
+@pytest.mark.parametrize("signum", [signal.SIGINT, signal.SIGTERM])
+def test_a_signal_stops_the_back_end_at_once_and_the_logs_stay(store, signum):
+    demo = subprocess.Popen([str(DEMO), "--bin", str(BIN_DIR), "--store", str(store), "--no-big", "--http", "--keep"],
+                            stderr=subprocess.PIPE, text=True)
+    try:
+        said = []
+        for line in demo.stderr:
+            said.append(line)
+            if "back end running" in line:
+                break
+        stderr = "".join(said)
+        servers = endpoints(stderr)
+        assert len(servers) == 3, stderr
+        logs = pathlib.Path(re.search(r"logs\s+(\S+)", stderr).group(1))
+        start = time.monotonic()
+        demo.send_signal(signum)
+        status = demo.wait(timeout=10)
+        assert time.monotonic() - start < 5
+    finally:
+        if demo.poll() is None:
+            demo.kill()
+            demo.wait()
+    assert status == 128 + signum
+    assert all(refuses(host, port) for host, port in servers)
+    # The logs of what ran are kept where the demo said.
+    assert {"ftp.err", "gateway.err", "appserver.err", "appserver.out"} <= {p.name for p in logs.iterdir()}
+    assert (logs / "appserver.out").read_text().strip().splitlines()[0] == str(servers[-1][1])
+
+
+@needs_root
+def test_a_user_without_root_gets_a_store_of_their_own_where_the_gateway_creates_directories(nobody_home):
+    # HTTP mode goes on without FTP (port 21 needs root); build/ belongs to root, so the store and
+    # the logs go under the user's home.
+    script = nobody_home / "script.txt"
+    dump = nobody_home / "dump.json"
+    script.write_text("open\nselect name XMLFTP\ndblclick\nanswer input NotasNovas\nclick btnNovoDir\nwait 300\n"
+                      "dump %s\n" % dump, encoding="utf-8")
+    env = dict(os.environ, HOME=str(nobody_home), QT_QPA_PLATFORM="offscreen", LC_ALL="pt_BR.UTF-8")
+    env.pop("XDG_CACHE_HOME", None)
+    done = subprocess.run(AS_NOBODY + [str(DEMO), "--bin", str(BIN_DIR), "--no-big", "--http", "--script", str(script)],
+                          capture_output=True, text=True, timeout=240, env=env)
+    assert done.returncode == 0, done.stderr
+    own = nobody_home / ".cache" / "vop-demo"
+    assert "store %s/store" % own in done.stderr
+    assert "logs                %s/logs" % own in done.stderr
+    screen = json.loads(dump.read_text(encoding="utf-8"))["screen"]
+    assert "NotasNovas" in {row["DSNOME"] for row in screen["rows"]}, screen["rows"]
+    assert (own / "store" / "XMLFTP" / "NotasNovas").is_dir()
+    assert (own / "store").stat().st_uid == NOBODY_UID
+
+
+@needs_root
+def test_a_store_that_cannot_be_removed_is_one_clear_line(nobody_home, tmp_path):
+    # A store that root made, which the user asks to make again.
+    parent = pathlib.Path(tempfile.mkdtemp(prefix="vop-demo-root-"))
+    try:
+        parent.chmod(0o755)
+        old = parent / "store" / "XMLFTP" / "Grande"
+        old.mkdir(parents=True)
+        for n in range(200):
+            (old / ("%03d-nfe.xml" % n)).write_text("<NFe/>\n")
+        done = subprocess.run(AS_NOBODY + [str(DEMO), "--bin", str(BIN_DIR), "--store", str(parent / "store"),
+                                           "--no-big", "--fresh", "--keep"],
+                              capture_output=True, text=True, timeout=60, env=dict(os.environ, HOME=str(nobody_home)))
+        assert done.returncode == 1
+        assert "cannot remove the old store %s/store (it belongs to root)" % parent in done.stderr
+        assert "rm:" not in done.stderr and len(done.stderr.splitlines()) < 5, done.stderr
+        assert len(list(old.iterdir())) == 200
+    finally:
+        shutil.rmtree(parent, ignore_errors=True)
