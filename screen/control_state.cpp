@@ -1,7 +1,7 @@
 // The screen's three states (ready, busy, unavailable), Abort and the connection lamp.
 #include "screen/ctrl_arq_xml_nfe.h"
 
-#include "transfer/ThrCtrlArqXMLNFe.h"
+#include "transfer/transfer_worker.h"
 
 #include "platform/status_bar.h"
 

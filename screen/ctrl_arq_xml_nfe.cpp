@@ -1,12 +1,12 @@
 #include "screen/ctrl_arq_xml_nfe.h"
 
-#include "package/module_globals.h"
+#include "screen/screen_globals.h"
 #include "screen/glyphs.h"
 #include "screen/listing_parser.h"
 #include "screen/message_table.h"
 #include "screen/remote_browser.h"
 #include "screen/screen_commands.h"
-#include "transfer/ThrCtrlArqXMLNFe.h"
+#include "transfer/transfer_worker.h"
 
 #include "mrv/application.h"
 #include "mrv/consiste.h"

@@ -1,10 +1,10 @@
 // Delete, New directory and the starts of Download and Upload.
 #include "screen/ctrl_arq_xml_nfe.h"
 
-#include "package/module_globals.h"
+#include "screen/screen_globals.h"
 #include "screen/protected_paths.h"
 #include "screen/remote_browser.h"
-#include "transfer/ThrCtrlArqXMLNFe.h"
+#include "transfer/transfer_worker.h"
 
 #include "mrv/consiste.h"
 #include "mrv/prompts.h"

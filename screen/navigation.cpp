@@ -4,7 +4,7 @@
 
 #include "screen/listing_parser.h"
 #include "screen/remote_browser.h"
-#include "transfer/ThrCtrlArqXMLNFe.h"
+#include "transfer/transfer_worker.h"
 
 #include "mrv/consiste.h"
 #include "mrv/prompts.h"

@@ -1,7 +1,7 @@
 // Fetching the screen's connection settings from the application server.
 #include "screen/ctrl_arq_xml_nfe.h"
 
-#include "package/module_globals.h"
+#include "screen/screen_globals.h"
 #include "screen/remote_browser.h"
 
 #include "mrv/consiste.h"

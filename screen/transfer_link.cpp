@@ -1,7 +1,7 @@
 // The screen's side of a transfer: the job it hands the worker and the view the worker reports to.
 #include "screen/ctrl_arq_xml_nfe.h"
 
-#include "package/module_globals.h"
+#include "screen/screen_globals.h"
 
 #include "mrv/dbgeral.h"
 #include "platform/progress_bar.h"

@@ -1,8 +1,8 @@
 // The worker's work-event handlers: progress bar, speed read-out, completion and cancellation texts.
 // They run on the worker thread inside the client's transfer call and never wait on the GUI.
-#include "transfer/ThrCtrlArqXMLNFe.h"
+#include "transfer/transfer_worker.h"
 
-#include "package/module_globals.h"
+#include "transfer/transfer_globals.h"
 #include "transfer/progress_format.h"
 #include "transfer/progress_reporter.h"
 

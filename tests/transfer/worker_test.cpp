@@ -1,6 +1,6 @@
 // The transfer worker against a fake view, with no server anywhere: the jobs that transfer nothing.
 #include "tests/transfer/fake_view.h"
-#include "transfer/ThrCtrlArqXMLNFe.h"
+#include "transfer/transfer_worker.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

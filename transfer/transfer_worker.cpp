@@ -1,4 +1,4 @@
-#include "transfer/ThrCtrlArqXMLNFe.h"
+#include "transfer/transfer_worker.h"
 
 #include "transfer/connection_string.h"
 #include "transfer/progress_format.h"
