@@ -316,7 +316,8 @@ class ScriptedFtpPeer:
         fault = self._fault_at(number, "accept")
         if fault:
             self._apply(conn, fault)
-        data = socket.create_connection(state["data_to"], timeout=10)
+        # From the server's own address, as a server on a network does (not 127.0.0.1).
+        data = socket.create_connection(state["data_to"], timeout=10, source_address=(self.host, 0))
         return data
 
     def _finish(self, conn, number, text="226 Transferência completa."):
