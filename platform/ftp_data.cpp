@@ -277,4 +277,16 @@ void FtpDataChannel::close() noexcept
     listener_.reset();
 }
 
+void FtpDataChannel::abandon() noexcept
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (socket_) {
+            const linger reset{1, 0};
+            ::setsockopt(socket_->impl()->sockfd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
+    }
+    close();
+}
+
 } // namespace Platform

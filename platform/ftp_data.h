@@ -52,6 +52,8 @@ public:
     void kill() noexcept;
     bool killed() const { return killed_; }
     void close() noexcept;
+    // Closes with a reset: bytes still queued are dropped, so a server reading slowly sees the end now.
+    void abandon() noexcept;
 
 private:
     template <typename Read>

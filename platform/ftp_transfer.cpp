@@ -348,7 +348,7 @@ void TIdFTP::Impl::abortSequence()
             noticeClosed();
             throw;
         }
-        data.close();
+        data.abandon();
         // The transfer's own reply (426, or 226 when it had ended), then the reply to ABOR.
         // A 225 first means the server had no transfer to answer for.
         FtpReply first = readReply(replyWait);

@@ -242,7 +242,9 @@ FakeFtpPeer& FakeFtpPeer::dataTrickle(std::size_t bytes, std::chrono::millisecon
             const char c = static_cast<char>('a' + sent % 26);
             if (::send(data_->impl()->sockfd(), &c, 1, MSG_NOSIGNAL) <= 0)
                 break;  // the client hung up
-            std::this_thread::sleep_for(every);
+            // A command (the client's ABOR) ends the trickle at once, as a server hears it.
+            if (control_.poll(Poco::Timespan(every.count() * 1000), Poco::Net::Socket::SELECT_READ))
+                break;
         }
         return true;
     });

@@ -44,7 +44,8 @@ public:
     // whether the client hung up on it (strangerRefused()).
     FakeFtpPeer& strangerConnect(const std::string& ip, const std::string& bytes);
     FakeFtpPeer& dataSend(std::size_t bytes);        // a byte pattern; a client that hangs up ends it quietly
-    FakeFtpPeer& dataTrickle(std::size_t bytes, std::chrono::milliseconds every);  // one byte at a time
+    // One byte at a time, until a command arrives on the control connection or the client hangs up.
+    FakeFtpPeer& dataTrickle(std::size_t bytes, std::chrono::milliseconds every);
     FakeFtpPeer& dataClose();
     FakeFtpPeer& dataDrain();                        // read the data connection to its end
     FakeFtpPeer& dataReceive(std::size_t bytes);     // read that many bytes (or to the end), then go on
