@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,25 @@ struct TIdFTP::Impl {
     // Bytes per block of a transfer, and per work event.
     static constexpr std::size_t kBlock = 256 * 1024;
 
+    // One transfer: the command, where its bytes go or come from, and its bounds.
+    struct Job {
+        std::string verb;
+        std::string wireLine;  // already encoded
+        const Sink* sink = nullptr;
+        const Source* source = nullptr;
+        // A download's blocks come from receive when given (default: the buffer).
+        const Receive* receive = nullptr;
+        // A download must deliver exactly this many bytes; an upload reports it. -1: unknown.
+        std::int64_t expected = -1;
+        bool workEvents = false;
+        // The whole transfer, final reply included, and the message when it runs past.
+        std::optional<std::chrono::steady_clock::time_point> deadline;
+        std::string overdue;
+
+        // A transfer with work events; the caller adds where its bytes go or come from.
+        static Job withWork(const std::string& verb, const std::string& wireLine, std::int64_t expected);
+    };
+
     TIdFTP& self;
     FtpControlConnection control;
     FtpDataChannel data;
@@ -34,6 +54,8 @@ struct TIdFTP::Impl {
     bool epsvRefused = false;     // fall back to PASV for the rest of the session
     std::atomic<bool> transferRunning{false};
     std::atomic<bool> abortRequested{false};
+    bool abortSent = false;        // this transfer's ABOR went out: its replies are taken care of
+    std::int64_t carried = 0;      // bytes of the running transfer handed over so far
     std::vector<char> buffer;
 
     void status(TIdStatus status, const std::string& text);
@@ -52,17 +74,19 @@ struct TIdFTP::Impl {
     void sayGoodbye() noexcept;
     void closeControl(const std::string& why) noexcept;
 
-    // Sends the already encoded command line over a fresh data connection and moves the data.
-    // Work events are raised when mode is set. A download's blocks come from receive when given;
-    // the sink sees every block, the last one (possibly empty) included.
-    void transfer(const std::string& verb, const std::string& wireLine, const Sink* sink, const Source* source,
-                  std::int64_t expected, bool workEvents, const Receive* receive = nullptr);
+    // Sends the job's command line over a fresh data connection and moves the data, with work
+    // events when asked. The sink sees every block, the last one (possibly empty) included.
+    void transfer(const Job& job);
 
 private:
     void openDataConnection();
-    void runDownload(const Sink& sink, bool workEvents, const Receive* receive);
-    void runUpload(const Source& source, bool workEvents);
-    void finishTransfer(const std::string& verb, TWorkMode mode, std::int64_t total, bool workEvents);
+    // What runs while the data connection waits: stop requests, the heartbeat, the deadline.
+    void tick(const Job& job, TWorkMode mode, bool begun, std::size_t moved);
+    void runDownload(const Job& job);
+    void runUpload(const Job& job);
+    // A data call that failed: the server's reply says why, unless an abort already settled it.
+    [[noreturn]] void dataFailed();
+    void finishTransfer(const Job& job, TWorkMode mode, std::int64_t total);
     void awaitFinalReply(TWorkMode mode, std::int64_t total, std::chrono::steady_clock::time_point deadline);
     void abortAfterLocalFailure() noexcept;
     // ABOR, close of the data connection, both replies; the session stays in step.

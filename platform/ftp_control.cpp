@@ -22,6 +22,8 @@ enum FailKind { kError = 0, kLost = 1, kTimeout = 2 };
 // A reply line longer than this, or a reply with more lines, is not an FTP reply.
 constexpr std::size_t kMaxLine = 64 * 1024;
 constexpr std::size_t kMaxLines = 10000;
+// One reply, all its lines: more than any server's greeting or help text.
+constexpr std::size_t kMaxReply = 1u << 20;
 
 bool startsWithCode(const std::string& line)
 {
@@ -75,6 +77,7 @@ void FtpControlConnection::open(const std::string& host, int port, std::chrono::
         socket_.connect(address, Poco::Timespan(connectTimeout.count() * 1000));
         socket_.setNoDelay(true);
         socket_.setSendTimeout(Poco::Timespan(sendTimeout.count() * 1000));
+        peer_ = socket_.peerAddress();
         open_ = true;
     } catch (const Poco::TimeoutException&) {
         throw FtpTimeout("Tempo esgotado ao conectar ao servidor FTP " + where_ + ".");
@@ -202,10 +205,14 @@ FtpReply FtpControlConnection::readReply(std::chrono::milliseconds timeout)
     std::string text = cp1252ToUtf8(undoubleIac(line));
     if (line.size() > 3 && line[3] == '-') {
         const std::string code = line.substr(0, 3);
+        std::size_t bytes = line.size();
         for (std::size_t lines = 1;; ++lines) {
             if (lines > kMaxLines)
                 fail(kError, "O servidor FTP " + where_ + " enviou uma resposta inválida (linhas demais).");
             readLine(line, deadline);
+            bytes += line.size() + 2;
+            if (bytes > kMaxReply)
+                fail(kError, "O servidor FTP " + where_ + " enviou uma resposta longa demais (mais de 1 MB).");
             text += '\n';
             text += cp1252ToUtf8(undoubleIac(line));
             if (line.compare(0, 3, code) == 0 && (line.size() == 3 || line[3] == ' '))
@@ -237,6 +244,6 @@ int FtpControlConnection::descriptor() const { return open_ ? socket_.impl()->so
 
 Poco::Net::SocketAddress FtpControlConnection::localAddress() const { return socket_.address(); }
 
-Poco::Net::SocketAddress FtpControlConnection::peerAddress() const { return socket_.peerAddress(); }
+Poco::Net::SocketAddress FtpControlConnection::peerAddress() const { return peer_; }
 
 } // namespace Platform

@@ -36,6 +36,7 @@ public:
     bool hasBufferedInput() const { return bufferPos_ < buffer_.size(); }
 
     Poco::Net::SocketAddress localAddress() const;
+    // The server's address as connected (still known once the connection broke).
     Poco::Net::SocketAddress peerAddress() const;
 
     // Text hidden from every message built here (the password).
@@ -46,6 +47,7 @@ private:
     [[noreturn]] void fail(int kind, const std::string& message, int code = 0);
 
     Poco::Net::StreamSocket socket_;
+    Poco::Net::SocketAddress peer_;
     bool open_ = false;
     std::string buffer_;
     std::size_t bufferPos_ = 0;

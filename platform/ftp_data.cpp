@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -25,6 +26,44 @@ namespace {
 {
     throw FtpError("A conexão de dados com o servidor FTP foi interrompida (" + why + ").");
 }
+
+// The clock of one read or write call: its time-out counts from the last byte moved, and its tick
+// comes at least every kTick whether bytes flow or not (a trickle never lets a wait run out).
+class Pace {
+public:
+    Pace(const FtpDataChannel::Tick& tick, std::chrono::milliseconds timeout)
+        : tick_(tick), timeout_(timeout), last_(std::chrono::steady_clock::now()),
+          next_(last_ + FtpDataChannel::kTick)
+    {
+    }
+    void moved(std::size_t count)
+    {
+        last_ = std::chrono::steady_clock::now();
+        due(last_, count);
+    }
+    // After a wait of one slice with nothing moved.
+    void idle(std::size_t count)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ >= timeout_)
+            dataTimeout();
+        due(now, count);
+    }
+
+private:
+    void due(std::chrono::steady_clock::time_point now, std::size_t count)
+    {
+        if (!tick_ || now < next_)
+            return;
+        next_ = now + FtpDataChannel::kTick;
+        tick_(count);
+    }
+
+    const FtpDataChannel::Tick& tick_;
+    std::chrono::milliseconds timeout_;
+    std::chrono::steady_clock::time_point last_;
+    std::chrono::steady_clock::time_point next_;
+};
 
 } // namespace
 
@@ -46,7 +85,8 @@ Poco::Net::SocketAddress FtpDataChannel::listen(const Poco::Net::IPAddress& host
     }
 }
 
-bool FtpDataChannel::accept(std::chrono::milliseconds timeout, int watchFd, bool watchReady)
+bool FtpDataChannel::accept(const Poco::Net::IPAddress& peer, std::chrono::milliseconds timeout, int watchFd,
+                            bool watchReady)
 {
     try {
         if (!listener_ || killed_)
@@ -59,26 +99,33 @@ bool FtpDataChannel::accept(std::chrono::milliseconds timeout, int watchFd, bool
             if (left.count() <= 0 && !watchReady)
                 throw FtpTimeout("Tempo esgotado aguardando a conexão de dados do servidor FTP.");
             const nfds_t count = watchFd >= 0 && !watchReady ? 2 : 1;
-            const int ready = ::poll(fds, count, watchReady ? 0 : static_cast<int>(left.count()));
+            const auto slice = std::min(left, kTick);
+            const int ready = ::poll(fds, count, watchReady ? 0 : static_cast<int>(slice.count()));
             if (ready < 0 && errno == EINTR)
                 continue;
             if (ready < 0)
                 dataBroken(std::strerror(errno));
-            if (fds[0].revents != 0)
-                break;
+            if (fds[0].revents != 0) {
+                if (killed_)
+                    dataBroken("cancelada");
+                Poco::Net::SocketAddress from;
+                Poco::Net::StreamSocket accepted = listener_->acceptConnection(from);
+                if (from.host() != peer) {
+                    // Anyone may connect to the announced port first; only the server's data counts.
+                    accepted.close();
+                    continue;
+                }
+                std::lock_guard lock(mutex_);
+                socket_ = std::move(accepted);
+                listener_->close();
+                listener_.reset();
+                return true;
+            }
             if (watchReady || (count == 2 && fds[1].revents != 0))
                 return false;
-            if (ready == 0)
-                throw FtpTimeout("Tempo esgotado aguardando a conexão de dados do servidor FTP.");
+            if (ready == 0 && tick_)
+                tick_(0);
         }
-        if (killed_)
-            dataBroken("cancelada");
-        Poco::Net::StreamSocket accepted = listener_->acceptConnection();
-        std::lock_guard lock(mutex_);
-        socket_ = std::move(accepted);
-        listener_->close();
-        listener_.reset();
-        return true;
     } catch (const FtpError&) {
         throw;
     } catch (const Poco::Exception& e) {
@@ -107,22 +154,32 @@ void FtpDataChannel::setTimeout(std::chrono::milliseconds timeout)
 {
     timeout_ = timeout;
     if (socket_) {
-        socket_->setReceiveTimeout(Poco::Timespan(timeout.count() * 1000));
-        socket_->setSendTimeout(Poco::Timespan(timeout.count() * 1000));
+        // The socket waits one slice at a time: a blocked call returns to hear the tick, and the
+        // fast path costs no extra call.
+        const auto slice = Poco::Timespan(std::min(timeout, kTick).count() * 1000);
+        socket_->setReceiveTimeout(slice);
+        socket_->setSendTimeout(slice);
     }
+}
+
+int FtpDataChannel::openDescriptor()
+{
+    if (!socket_)
+        dataBroken("não aberta");
+    return socket_->impl()->sockfd();
 }
 
 template <typename Read>
 std::size_t FtpDataChannel::receiveWith(std::size_t size, Read read)
 {
-    if (!socket_)
-        dataBroken("não aberta");
-    const int fd = socket_->impl()->sockfd();
+    const int fd = openDescriptor();
+    Pace pace(tick_, timeout_);
     std::size_t filled = 0;
     while (filled < size) {
         const ssize_t n = read(fd, filled);
         if (n > 0) {
             filled += static_cast<std::size_t>(n);
+            pace.moved(filled);
             continue;
         }
         if (n == 0)
@@ -131,9 +188,9 @@ std::size_t FtpDataChannel::receiveWith(std::size_t size, Read read)
             continue;
         if (killed_)
             break;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            dataTimeout();
-        dataBroken(std::strerror(errno));
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            dataBroken(std::strerror(errno));
+        pace.idle(filled);
     }
     return filled;
 }
@@ -169,23 +226,23 @@ std::size_t FtpDataChannel::receiveIntoFile(int fileFd, int pipeRead, int pipeWr
 
 void FtpDataChannel::sendAll(const char* data, std::size_t size)
 {
-    if (!socket_)
-        dataBroken("não aberta");
-    const int fd = socket_->impl()->sockfd();
+    const int fd = openDescriptor();
+    Pace pace(tick_, timeout_);
     std::size_t sent = 0;
     while (sent < size) {
         ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
         if (n >= 0) {
             sent += static_cast<std::size_t>(n);
+            pace.moved(sent);
             continue;
         }
         if (errno == EINTR)
             continue;
         if (killed_)
             dataBroken("cancelada");
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            dataTimeout();
-        dataBroken(std::strerror(errno));
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            dataBroken(std::strerror(errno));
+        pace.idle(sent);
     }
 }
 
@@ -218,6 +275,18 @@ void FtpDataChannel::close() noexcept
     }
     socket_.reset();
     listener_.reset();
+}
+
+void FtpDataChannel::abandon() noexcept
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (socket_) {
+            const linger reset{1, 0};
+            ::setsockopt(socket_->impl()->sockfd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
+    }
+    close();
 }
 
 } // namespace Platform

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -15,21 +16,30 @@
 namespace Platform {
 
 // The data connection of one transfer, active (we listen, the server connects) or passive
-// (we connect). Reads and writes wait at most the given time-out each. kill() may come from
-// another thread: it shuts the sockets down so that a blocked read returns at once.
+// (we connect). Reads and writes fail when no byte moved for the given time-out. While they (or
+// the accept) wait, the tick runs at least every kTick, so that a stop request is heard at any
+// rate; it may throw to end the wait. kill() may come from another thread: it shuts the sockets
+// down so that a blocked read returns at once.
 class FtpDataChannel {
 public:
+    // Called with the bytes moved so far by the running call (0 while accepting).
+    using Tick = std::function<void(std::size_t moved)>;
+    static constexpr std::chrono::milliseconds kTick{100};
+
     // Active mode: listen on an ephemeral port of host; returns the address to announce.
     Poco::Net::SocketAddress listen(const Poco::Net::IPAddress& host);
-    // Active mode, after the server's 1xx reply: take the server's connection. Returns false when
-    // watchFd (the control connection) has something to read (watchReady: already has) and no
-    // connection is waiting: a server that cannot connect says so there (425), and one that died
-    // closes it; neither is worth waiting a time-out for.
-    bool accept(std::chrono::milliseconds timeout, int watchFd = -1, bool watchReady = false);
+    // Active mode, after the server's 1xx reply: take the server's connection, which must come
+    // from peer (the control connection's peer); any other is closed at once and the wait goes
+    // on. Returns false when watchFd (the control connection) has something to read (watchReady:
+    // already has) and no connection is waiting: a server that cannot connect says so there (425),
+    // and one that died closes it; neither is worth waiting a time-out for.
+    bool accept(const Poco::Net::IPAddress& peer, std::chrono::milliseconds timeout, int watchFd = -1,
+                bool watchReady = false);
     // Passive mode.
     void connect(const Poco::Net::SocketAddress& address, std::chrono::milliseconds timeout);
 
     void setTimeout(std::chrono::milliseconds timeout);
+    void setTick(Tick tick) { tick_ = std::move(tick); }
     // Reads until size bytes arrived or the data ends; returns the count (< size only at the end).
     std::size_t receiveBlock(char* buffer, std::size_t size);
     // The same, but the bytes go on to fileFd through a pipe without passing through our memory.
@@ -42,16 +52,20 @@ public:
     void kill() noexcept;
     bool killed() const { return killed_; }
     void close() noexcept;
+    // Closes with a reset: bytes still queued are dropped, so a server reading slowly sees the end now.
+    void abandon() noexcept;
 
 private:
     template <typename Read>
     std::size_t receiveWith(std::size_t size, Read read);
+    int openDescriptor();
 
     std::mutex mutex_;
     std::optional<Poco::Net::ServerSocket> listener_;
     std::optional<Poco::Net::StreamSocket> socket_;
     std::atomic<bool> killed_{false};
     std::chrono::milliseconds timeout_{60000};
+    Tick tick_;
 };
 
 } // namespace Platform

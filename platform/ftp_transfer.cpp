@@ -12,8 +12,20 @@ namespace Platform {
 namespace {
 
 constexpr std::chrono::milliseconds kHeartbeat{100};
+constexpr std::chrono::milliseconds kAbortReplyWait{5000};
 
 } // namespace
+
+TIdFTP::Impl::Job TIdFTP::Impl::Job::withWork(const std::string& verb, const std::string& wireLine,
+                                              std::int64_t expected)
+{
+    Job job;
+    job.verb = verb;
+    job.wireLine = wireLine;
+    job.expected = expected;
+    job.workEvents = true;
+    return job;
+}
 
 void TIdFTP::Impl::openDataConnection()
 {
@@ -55,56 +67,60 @@ void TIdFTP::Impl::openDataConnection()
     expect("PORT", FtpCommand::portArgument(local.host().toString(), local.port()), {200});
 }
 
-void TIdFTP::Impl::transfer(const std::string& verb, const std::string& wireLine, const Sink* sink,
-                            const Source* source, std::int64_t expected, bool workEvents, const Receive* receive)
+void TIdFTP::Impl::transfer(const Job& job)
 {
     requireConnected();
     if (buffer.size() != kBlock)
         buffer.resize(kBlock);
-    const TWorkMode mode = sink ? TWorkMode::wmRead : TWorkMode::wmWrite;
+    const TWorkMode mode = job.sink ? TWorkMode::wmRead : TWorkMode::wmWrite;
     bool begun = false;
     abortRequested = false;
+    abortSent = false;
+    carried = 0;
+    data.setTick([this, &job, mode, &begun](std::size_t moved) { tick(job, mode, begun, moved); });
     try {
         openDataConnection();
         try {
-            control.send(wireLine);
+            control.send(job.wireLine);
         } catch (...) {
             noticeClosed();
             throw;
         }
         FtpReply first = readReply();
         if (first.code < 100 || first.code >= 200)
-            refused(verb, first);
+            refused(job.verb, first);
         transferRunning = true;
         if (!self.Passive) {
             try {
-                if (!data.accept(self.ReadTimeout, control.descriptor(), control.hasBufferedInput())) {
+                if (!data.accept(control.peerAddress().host(), self.ReadTimeout, control.descriptor(),
+                                 control.hasBufferedInput())) {
                     // The server answered instead of connecting (425, or it went away).
                     FtpReply reply = readReply();
-                    refused(verb, reply);
+                    refused(job.verb, reply);
                 }
             } catch (const FtpTimeout&) {
                 throw;
             } catch (const FtpError&) {
-                if (abortRequested)
+                if (abortRequested && !abortSent)
                     abortSequence();
                 throw;
             }
         }
         data.setTimeout(self.ReadTimeout);
-        if (workEvents) {
+        if (job.workEvents) {
             status(TIdStatus::ftpTransfer, "Transferindo.");
             begun = true;
             if (self.OnWorkBegin)
-                self.OnWorkBegin(mode, expected);
+                self.OnWorkBegin(mode, std::max<std::int64_t>(job.expected, 0));
         }
-        if (sink)
-            runDownload(*sink, workEvents, receive);
+        if (job.sink)
+            runDownload(job);
         else
-            runUpload(*source, workEvents);
+            runUpload(job);
     } catch (const FtpTimeout&) {
         // A server that stopped answering leaves the session out of step: give it up.
         transferRunning = false;
+        data.setTick(nullptr);
         data.close();
         closeControl("Tempo esgotado.");
         if (begun && self.OnWorkEnd) {
@@ -116,6 +132,7 @@ void TIdFTP::Impl::transfer(const std::string& verb, const std::string& wireLine
         throw;
     } catch (...) {
         transferRunning = false;
+        data.setTick(nullptr);
         data.close();
         if (begun && self.OnWorkEnd) {
             try {
@@ -126,6 +143,7 @@ void TIdFTP::Impl::transfer(const std::string& verb, const std::string& wireLine
         throw;
     }
     transferRunning = false;
+    data.setTick(nullptr);
     if (begun) {
         if (self.OnWorkEnd)
             self.OnWorkEnd(mode);
@@ -133,51 +151,102 @@ void TIdFTP::Impl::transfer(const std::string& verb, const std::string& wireLine
     }
 }
 
-void TIdFTP::Impl::runDownload(const Sink& sink, bool workEvents, const Receive* receive)
+void TIdFTP::Impl::tick(const Job& job, TWorkMode mode, bool begun, std::size_t moved)
 {
-    std::int64_t total = 0;
-    for (;;) {
-        std::size_t n = 0;
+    if (abortRequested)
+        abortSequence();
+    if (begun && job.workEvents && self.OnWork) {
         try {
-            n = receive ? (*receive)(buffer.data(), kBlock) : data.receiveBlock(buffer.data(), kBlock);
-        } catch (const FtpTimeout&) {
-            throw;
-        } catch (const FtpError&) {
-            if (abortRequested)
-                abortSequence();
-            data.close();
-            readReply();
+            self.OnWork(mode, carried + static_cast<std::int64_t>(moved));
+        } catch (...) {
+            abortAfterLocalFailure();
             throw;
         }
         if (abortRequested)
             abortSequence();
+    }
+    if (job.deadline && std::chrono::steady_clock::now() >= *job.deadline) {
+        abortAfterLocalFailure();
+        throw FtpError(job.overdue);
+    }
+}
+
+void TIdFTP::Impl::dataFailed()
+{
+    if (abortRequested && !abortSent)
+        abortSequence();
+    if (!abortSent) {
+        data.close();
+        readReply();
+    }
+    throw;
+}
+
+namespace {
+
+std::string countMismatch(std::int64_t received, std::int64_t expected)
+{
+    return "recebidos " + std::to_string(received) + " de " + std::to_string(expected) + " bytes";
+}
+
+} // namespace
+
+void TIdFTP::Impl::runDownload(const Job& job)
+{
+    const bool sized = job.expected >= 0;
+    auto receive = [&](char* into, std::size_t want, const Receive* via) -> std::size_t {
         try {
-            sink(buffer.data(), n);
-            total += static_cast<std::int64_t>(n);
-            if (n > 0 && workEvents && self.OnWork)
-                self.OnWork(TWorkMode::wmRead, total);
+            return via ? (*via)(into, want) : data.receiveBlock(into, want);
+        } catch (const FtpTimeout&) {
+            throw;
+        } catch (const FtpError&) {
+            dataFailed();
+        }
+    };
+    for (;;) {
+        // Never past the announced size: what the server sends beyond it is not written.
+        std::size_t want = kBlock;
+        if (sized)
+            want = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, job.expected - carried));
+        if (want == 0) {
+            char extra = 0;
+            if (receive(&extra, 1, nullptr) > 0) {
+                abortAfterLocalFailure();
+                throw FtpError(countMismatch(carried + 1, job.expected));
+            }
+            break;
+        }
+        const std::size_t n = receive(buffer.data(), want, job.receive);
+        if (abortRequested)
+            abortSequence();
+        try {
+            (*job.sink)(buffer.data(), n);
+            carried += static_cast<std::int64_t>(n);
+            if (n > 0 && job.workEvents && self.OnWork)
+                self.OnWork(TWorkMode::wmRead, carried);
         } catch (...) {
-            if (!abortRequested)
+            if (!abortSent)
                 abortAfterLocalFailure();
             throw;
         }
         if (abortRequested)
             abortSequence();
-        if (n < kBlock)
+        if (n < want)
             break;
     }
     data.close();
-    finishTransfer("RETR", TWorkMode::wmRead, total, workEvents);
+    finishTransfer(job, TWorkMode::wmRead, carried);
+    if (sized && carried != job.expected)
+        throw FtpError(countMismatch(carried, job.expected));
 }
 
-void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
+void TIdFTP::Impl::runUpload(const Job& job)
 {
-    std::int64_t total = 0;
     for (;;) {
         std::size_t n = 0;
         try {
             while (n < kBlock) {
-                std::size_t got = source(buffer.data() + n, kBlock - n);
+                std::size_t got = (*job.source)(buffer.data() + n, kBlock - n);
                 if (got == 0)
                     break;
                 n += got;
@@ -195,16 +264,12 @@ void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
         } catch (const FtpTimeout&) {
             throw;
         } catch (const FtpError&) {
-            if (abortRequested)
-                abortSequence();
-            data.close();
-            readReply();
-            throw;
+            dataFailed();
         }
-        total += static_cast<std::int64_t>(n);
-        if (workEvents && self.OnWork) {
+        carried += static_cast<std::int64_t>(n);
+        if (job.workEvents && self.OnWork) {
             try {
-                self.OnWork(TWorkMode::wmWrite, total);
+                self.OnWork(TWorkMode::wmWrite, carried);
             } catch (...) {
                 abortAfterLocalFailure();
                 throw;
@@ -216,7 +281,7 @@ void TIdFTP::Impl::runUpload(const Source& source, bool workEvents)
             break;
     }
     data.finishSending();
-    finishTransfer("STOR", TWorkMode::wmWrite, total, workEvents);
+    finishTransfer(job, TWorkMode::wmWrite, carried);
 }
 
 // A local failure mid-transfer (disk full, a throwing handler): tell the server to stop, so that the
@@ -232,16 +297,19 @@ void TIdFTP::Impl::abortAfterLocalFailure() noexcept
     }
 }
 
-void TIdFTP::Impl::finishTransfer(const std::string& verb, TWorkMode mode, std::int64_t total, bool workEvents)
+void TIdFTP::Impl::finishTransfer(const Job& job, TWorkMode mode, std::int64_t total)
 {
-    // The wait for the final reply gets one ReadTimeout in all, heartbeats included.
-    const auto deadline = std::chrono::steady_clock::now() + self.ReadTimeout;
-    if (workEvents && self.OnWork)
+    // The wait for the final reply gets one ReadTimeout in all, heartbeats included, and no more
+    // than the job has left.
+    auto deadline = std::chrono::steady_clock::now() + self.ReadTimeout;
+    if (job.deadline)
+        deadline = std::min(deadline, *job.deadline);
+    if (job.workEvents && self.OnWork)
         awaitFinalReply(mode, total, deadline);
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     FtpReply reply = readReply(std::max(std::chrono::milliseconds(1), left));
     if (reply.code < 200 || reply.code >= 300)
-        refused(verb, reply);
+        refused(job.verb, reply);
     if (data.killed())
         throw FtpError("A conexão de dados foi encerrada antes do fim da transferência.");
 }
@@ -269,6 +337,10 @@ void TIdFTP::Impl::awaitFinalReply(TWorkMode mode, std::int64_t total,
 
 void TIdFTP::Impl::abortSequence()
 {
+    abortSent = true;
+    // A server that got ABOR answers at once; one that does not is given up soon, so that a stop
+    // (a closing screen, a host on its way out) is never held for a whole time-out.
+    const auto replyWait = std::min<std::chrono::milliseconds>(self.ReadTimeout, kAbortReplyWait);
     try {
         try {
             control.sendAbort();
@@ -276,12 +348,12 @@ void TIdFTP::Impl::abortSequence()
             noticeClosed();
             throw;
         }
-        data.close();
+        data.abandon();
         // The transfer's own reply (426, or 226 when it had ended), then the reply to ABOR.
         // A 225 first means the server had no transfer to answer for.
-        FtpReply first = readReply();
+        FtpReply first = readReply(replyWait);
         if (first.code != 225)
-            readReply();
+            readReply(replyWait);
     } catch (const FtpError&) {
         data.close();
         status(TIdStatus::ftpAborted, "Transferência cancelada.");

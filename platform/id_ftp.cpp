@@ -252,7 +252,16 @@ void TIdFTP::List(std::vector<std::string>& lines)
                            + std::to_string(kMaxListingBytes >> 20) + " MB) e foi recusada.");
         raw.append(p, n);
     };
-    impl_->transfer("LIST", "LIST\r\n", &sink, nullptr, 0, false);
+    Impl::Job job;
+    job.verb = "LIST";
+    job.wireLine = "LIST\r\n";
+    job.sink = &sink;
+    // A server that trickles its listing never runs out a read's time-out: the whole has one too.
+    job.deadline = std::chrono::steady_clock::now() + ListingTimeout;
+    job.overdue = "A listagem do servidor FTP demorou mais de "
+        + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(ListingTimeout).count())
+        + " s e foi interrompida.";
+    impl_->transfer(job);
     std::size_t start = 0;
     while (start < raw.size()) {
         auto end = raw.find('\n', start);
@@ -282,7 +291,7 @@ std::int64_t TIdFTP::Size(const std::string& name)
     return *value;
 }
 
-void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool overwrite)
+void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool overwrite, std::int64_t size)
 {
     impl_->requireConnected();
     const std::string line = FtpCommand::encode("RETR", remote);
@@ -321,7 +330,10 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
             throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
         }
     };
-    impl_->transfer("RETR", line, &sink, nullptr, 0, true, spliced ? &receive : nullptr);
+    Impl::Job job = Impl::Job::withWork("RETR", line, size);
+    job.sink = &sink;
+    job.receive = spliced ? &receive : nullptr;
+    impl_->transfer(job);
     if (::close(file.fd) != 0) {
         file.fd = -1;
         throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
@@ -329,7 +341,7 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
     file.fd = -1;
 }
 
-void TIdFTP::Get(const std::string& remote, std::ostream& out)
+void TIdFTP::Get(const std::string& remote, std::ostream& out, std::int64_t size)
 {
     impl_->requireConnected();
     const std::string line = FtpCommand::encode("RETR", remote);
@@ -338,7 +350,9 @@ void TIdFTP::Get(const std::string& remote, std::ostream& out)
         if (!out)
             throw FtpError("Falha ao gravar os dados recebidos do servidor FTP.");
     };
-    impl_->transfer("RETR", line, &sink, nullptr, 0, true);
+    Impl::Job job = Impl::Job::withWork("RETR", line, size);
+    job.sink = &sink;
+    impl_->transfer(job);
     out.flush();
 }
 
@@ -363,7 +377,9 @@ void TIdFTP::Put(const std::string& localPath, const std::string& remote, bool a
                 throw FtpError(systemError("Falha ao ler o arquivo local", localPath));
         }
     };
-    impl_->transfer(verb, line, nullptr, &source, static_cast<std::int64_t>(st.st_size), true);
+    Impl::Job job = Impl::Job::withWork(verb, line, static_cast<std::int64_t>(st.st_size));
+    job.source = &source;
+    impl_->transfer(job);
 }
 
 void TIdFTP::Put(std::istream& in, const std::string& remote, bool append)
@@ -371,7 +387,7 @@ void TIdFTP::Put(std::istream& in, const std::string& remote, bool append)
     impl_->requireConnected();
     const std::string verb = append ? "APPE" : "STOR";
     const std::string line = FtpCommand::encode(verb, remote);
-    std::int64_t expected = 0;
+    std::int64_t expected = -1;
     const auto here = in.tellg();
     if (here != std::istream::pos_type(-1)) {
         in.seekg(0, std::ios::end);
@@ -387,7 +403,9 @@ void TIdFTP::Put(std::istream& in, const std::string& remote, bool append)
             throw FtpError("Falha ao ler os dados a enviar ao servidor FTP.");
         return static_cast<std::size_t>(in.gcount());
     };
-    impl_->transfer(verb, line, nullptr, &source, expected, true);
+    Impl::Job job = Impl::Job::withWork(verb, line, expected);
+    job.source = &source;
+    impl_->transfer(job);
 }
 
 void TIdFTP::Delete(const std::string& name) { impl_->expect("DELE", name, {250, 200}); }

@@ -32,10 +32,11 @@ enum class TWorkMode { wmRead = 0, wmWrite = 1 };
 
 enum class TIdFTPTransferType { ftASCII, ftBinary };
 
-// FTP client: one control connection, data connections active (EPRT, then PORT) or passive
-// (EPSV, then PASV). Names and paths are UTF-8 here and CP1252 on the wire. Every network wait
-// is bounded by ConnectTimeout or ReadTimeout. Used from one thread; Abort() and
-// KillDataChannel() may also come from another thread or from inside OnWork.
+// FTP client: one control connection, data connections active (EPRT, then PORT; taken only from
+// the control connection's peer) or passive (EPSV, then PASV). Names and paths are UTF-8 here and
+// CP1252 on the wire. Every network wait is bounded by ConnectTimeout or ReadTimeout; one reply
+// is at most 1 MiB. Used from one thread; Abort() and KillDataChannel() may also come from
+// another thread or from inside OnWork.
 class PLATFORM_API TIdFTP {
 public:
     std::string Host;
@@ -45,12 +46,15 @@ public:
     bool Passive = false;
     std::chrono::milliseconds ConnectTimeout{15000};
     std::chrono::milliseconds ReadTimeout{60000};
+    // A listing as a whole, final reply included (each read has ReadTimeout besides).
+    std::chrono::milliseconds ListingTimeout{60000};
 
     std::function<void(TIdStatus, const std::string&)> OnStatus;
-    // expected is 0 when unknown (downloads)
+    // expected is 0 when unknown
     std::function<void(TWorkMode, std::int64_t expected)> OnWorkBegin;
-    // count is the number of bytes carried so far; one call per 256 KiB block, and the last one
-    // repeated every 100 ms while the server has yet to confirm the end (so Abort is still heard)
+    // count is the number of bytes carried so far; one call per 256 KiB block, at least one every
+    // 100 ms while a block is under way, and the last one repeated every 100 ms while the server
+    // has yet to confirm the end (so Abort is heard at any rate)
     std::function<void(TWorkMode, std::int64_t count)> OnWork;
     // also raised when the transfer fails or is aborted, before the exception leaves
     std::function<void(TWorkMode)> OnWorkEnd;
@@ -77,6 +81,8 @@ public:
     // PWD; the quoted path of the 257 reply with doubled quotes undone ("" when the reply has none).
     std::string RetrieveCurrentDir();
     // EPRT (or PORT, or EPSV/PASV when Passive), LIST; the listing's lines, CP1252 decoded.
+    // Throws FtpError when the listing passes its size limits or ListingTimeout (the session is
+    // kept in step by ABOR, or closed).
     void List(std::vector<std::string>& lines);
     // TYPE I or TYPE A.
     void TransferType(TIdFTPTransferType type);
@@ -84,10 +90,12 @@ public:
     std::int64_t Size(const std::string& name);
 
     // RETR into a local file (created, or truncated when overwrite) or a stream, with the work
-    // events per block. Throws FtpError (refusal, a broken data connection, a local write error),
-    // FtpTimeout, or FtpAborted after Abort.
-    void Get(const std::string& remote, const std::string& localPath, bool overwrite);
-    void Get(const std::string& remote, std::ostream& out);
+    // events per block. size is what SIZE announced (-1: unknown): the download must bring exactly
+    // that many bytes, and no byte beyond it is written. Throws FtpError (refusal, a broken data
+    // connection, a local write error, "recebidos X de Y bytes" for another count), FtpTimeout,
+    // or FtpAborted after Abort.
+    void Get(const std::string& remote, const std::string& localPath, bool overwrite, std::int64_t size = -1);
+    void Get(const std::string& remote, std::ostream& out, std::int64_t size = -1);
     // STOR (APPE when append) from a local file or a stream; the same events and exceptions as Get.
     void Put(const std::string& localPath, const std::string& remote, bool append);
     void Put(std::istream& in, const std::string& remote, bool append);

@@ -1,18 +1,16 @@
 #include "transfer/transfer_worker.h"
 
 #include "transfer/connection_string.h"
+#include "transfer/partial_file.h"
 #include "transfer/progress_format.h"
 #include "transfer/progress_reporter.h"
 
 #include "platform/id_ftp.h"
 #include "platform/id_http.h"
 
-#include <filesystem>
 #include <fstream>
-#include <random>
 
 namespace Cli_Vop31601 {
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -21,16 +19,6 @@ std::string bareName(const std::string& path)
 {
     const auto slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A temporary file beside the target, so that the rename at the end stays on one file system.
-std::string temporaryBeside(const std::string& target)
-{
-    std::random_device random;
-    const fs::path path(target);
-    std::string name(".");
-    name.append(path.filename().string()).append(".part-").append(std::to_string(random() % 1000000));
-    return (path.parent_path() / name).string();
 }
 
 } // namespace
@@ -138,9 +126,19 @@ void TThrCtrlArqXMLNFe::ConnectaFTP()
     while (FtpCliente->Connected())
         FtpCliente->Disconnect();
     FtpCliente->Quit();
-    FtpCliente->OnWork = [this](Platform::TWorkMode m, std::int64_t c) { _IdFTPWork(m, c); };
-    FtpCliente->OnWorkBegin = [this](Platform::TWorkMode m, std::int64_t e) { IdFTPWorkBegin(m, e); };
-    FtpCliente->OnWorkEnd = [this](Platform::TWorkMode m) { IdFTPWorkEnd(m); };
+    // The completion text states what was carried, not what was announced.
+    FtpCliente->OnWork = [this](Platform::TWorkMode m, std::int64_t c) {
+        carried_ = c;
+        _IdFTPWork(m, c);
+    };
+    FtpCliente->OnWorkBegin = [this](Platform::TWorkMode m, std::int64_t e) {
+        carried_ = 0;
+        IdFTPWorkBegin(m, e);
+    };
+    FtpCliente->OnWorkEnd = [this](Platform::TWorkMode m) {
+        InTamanho = carried_;
+        IdFTPWorkEnd(m);
+    };
     FtpCliente->Host = host_;
     FtpCliente->Username = user_;
     FtpCliente->Password = password_;
@@ -156,13 +154,11 @@ void TThrCtrlArqXMLNFe::downloadFtp()
     ConnectaFTP();
     FtpCliente->TransferType(Platform::TIdFTPTransferType::ftBinary);
     InTamanho = FtpCliente->Size(remoteName_);
-    // The user's file is replaced only by a complete download.
-    tempPath_ = temporaryBeside(localPath_);
-    FtpCliente->Get(remoteName_, tempPath_, true);
-    if (!boCancelado) {
-        fs::rename(tempPath_, localPath_);
-        tempPath_.clear();
-    }
+    // The user's file is replaced only by a complete download of exactly the announced size.
+    PartialFile partial(localPath_);
+    FtpCliente->Get(remoteName_, partial.path(), true, InTamanho);
+    if (!boCancelado)
+        partial.commit();
 }
 
 std::string TThrCtrlArqXMLNFe::gatewayUrl(const std::string& endpoint, const std::string& name,
@@ -179,9 +175,9 @@ void TThrCtrlArqXMLNFe::downloadGateway()
     // The busy state covers gateway downloads too: one transfer at a time, whatever the mode.
     enterState(false, false);
     ConnectaFTP();
-    tempPath_ = temporaryBeside(localPath_);
+    PartialFile partial(localPath_);
     {
-        std::ofstream out(tempPath_, std::ios::binary | std::ios::trunc);
+        std::ofstream out(partial.path(), std::ios::binary | std::ios::trunc);
         if (!out)
             throw std::runtime_error("não foi possível criar o arquivo " + localPath_);
         HttpCliente->Get(gatewayUrl("file", remoteName_), out);
@@ -189,10 +185,8 @@ void TThrCtrlArqXMLNFe::downloadGateway()
         if (!out)
             throw std::runtime_error("não foi possível gravar o arquivo " + localPath_);
     }
-    if (!boCancelado) {
-        fs::rename(tempPath_, localPath_);
-        tempPath_.clear();
-    }
+    if (!boCancelado)
+        partial.commit();
 }
 
 void TThrCtrlArqXMLNFe::uploadFtp()
@@ -250,7 +244,11 @@ void TThrCtrlArqXMLNFe::removePartialUpload()
 
 void TThrCtrlArqXMLNFe::reportFailure(const std::string& cause)
 {
-    progress_->setText(formatMessage(messages_[4], {cause}));
+    // The message ends the sentence itself: one full stop, not the cause's and its own.
+    std::string bare = cause;
+    if (!bare.empty() && bare.back() == '.')
+        bare.pop_back();
+    progress_->setText(formatMessage(messages_[4], {bare}));
     progress_->setPosition(0);
     progress_->publish(true);
 }
@@ -263,14 +261,8 @@ void TThrCtrlArqXMLNFe::cleanUp()
         } catch (...) {
         }
     };
-    if (boCancelado || failed_) {
-        attempt([this] {
-            if (!tempPath_.empty())
-                fs::remove(tempPath_);
-        });
-        if (InOperacao == 1)
-            attempt([this] { removePartialUpload(); });
-    }
+    if ((boCancelado || failed_) && InOperacao == 1)
+        attempt([this] { removePartialUpload(); });
     if (failed_ && !boCancelado)
         attempt([this] { reportFailure(failure_); });
     attempt([this] {

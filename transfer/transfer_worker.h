@@ -89,12 +89,12 @@ private:
     std::string connectStr_, httpPort_;
     int httpsFlag_ = 0;
     std::string localPath_;
-    std::string tempPath_;
     std::vector<std::string> files_;
     // The file being sent must go from the server at clean-up: over FTP once its STOR began, over
     // the gateway only when it arrived whole after a cancel.
     bool uploadToRemove_ = false;
     std::int64_t transferBytes_ = 0;  // the byte count the completion text reports
+    std::int64_t carried_ = 0;        // bytes the FTP transfer has carried so far
     bool failed_ = false;
     std::string failure_;
     std::array<std::string, 5> messages_;  // VEL_DOWNLOAD, VEL_UPLOAD, TRANSF_COMPLETA, TRANSF_CANCELADA, TRANSF_FALHOU

@@ -4,6 +4,7 @@
         peer.arm("LIST", "reset")       # the next session that reaches LIST gets a reset there
         peer.listing = lambda cwd: b"..."  # LIST data of your own (hostile listings)
         peer.pwd = lambda cwd: ""            # what PWD names (a server that reads it back wrong)
+        peer.rate = 1000                     # RETR sends and STOR reads 1000 bytes/s (a slow server)
 
 It serves a real folder in the manner of a Windows server (CP1252 on the wire, MS-DOS listing lines,
 active mode only: EPRT/PORT), one thread per control connection. A fault applies only to sessions
@@ -15,6 +16,7 @@ reset, garbage, stall.
 """
 
 import os
+import select
 import socket
 import struct
 import threading
@@ -62,6 +64,7 @@ class ScriptedFtpPeer:
         self.user, self.password = user, password
         self.listing = None  # callable(cwd) -> bytes, replaces the LIST data
         self.pwd = None  # callable(cwd) -> the directory that PWD names instead of cwd
+        self.rate = None  # bytes per second of RETR data and of STOR reading: a slow server
         self.log = []  # (session number, command line as text)
         self.fired = []  # (step, fault) of every fault that fired
         self._lock = threading.Lock()
@@ -316,7 +319,8 @@ class ScriptedFtpPeer:
         fault = self._fault_at(number, "accept")
         if fault:
             self._apply(conn, fault)
-        data = socket.create_connection(state["data_to"], timeout=10)
+        # From the server's own address, as a server on a network does (not 127.0.0.1).
+        data = socket.create_connection(state["data_to"], timeout=10, source_address=(self.host, 0))
         return data
 
     def _finish(self, conn, number, text="226 Transferência completa."):
@@ -366,6 +370,9 @@ class ScriptedFtpPeer:
         with open(path, "rb") as f:
             content = f.read()
         data = self._open_data(conn, number, state)
+        if self.rate:
+            self._send_slowly(conn, number, data, content)
+            return
         half = len(content) // 2
         fault = None
         try:
@@ -392,6 +399,26 @@ class ScriptedFtpPeer:
             raise _FaultFired()
         self._finish(conn, number)
 
+    def _slow_pause(self, conn):
+        """A tenth of a second of a slow transfer; True when a command (ABOR) arrived meanwhile."""
+        if self._stop.is_set():
+            raise _FaultFired()
+        return bool(select.select([conn], [], [], 0.1)[0])
+
+    def _send_slowly(self, conn, number, data, content):
+        step = max(1, self.rate // 10)
+        try:
+            for start in range(0, len(content), step):
+                data.sendall(content[start:start + step])
+                if self._slow_pause(conn):
+                    raise OSError("aborted")
+        except OSError:
+            data.close()
+            self._reply(conn, "426 Conexão de dados encerrada.")
+            return
+        data.close()
+        self._finish(conn, number)
+
     def _cmd_STOR(self, conn, number, state, arg):
         path = self._real(self._virtual(state, arg))
         data = self._open_data(conn, number, state)
@@ -402,13 +429,17 @@ class ScriptedFtpPeer:
             data.settimeout(10)
             while True:
                 try:
-                    chunk = data.recv(65536)
+                    chunk = data.recv(max(1, self.rate // 10) if self.rate else 65536)
                 except OSError:
                     chunk = b""
                 if not chunk:
                     break
                 out.write(chunk)
                 received += len(chunk)
+                if self.rate and self._slow_pause(conn):
+                    data.close()
+                    self._reply(conn, "426 Conexão de dados encerrada.")
+                    return
                 if received >= 65536 and fault is None:
                     fault = self._fault_at(number, "STOR-data") or ""
                     if fault in ("close", "reset", "stall"):

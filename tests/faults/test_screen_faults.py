@@ -180,3 +180,42 @@ def test_upload_to_a_failing_server(world, tmp_path, step, record_property):
         recovered(healed, store, label)
         outcomes.append("%s: %.1f s, \"%s\"" % (fault, elapsed, status[:70]))
     record_property("outcomes", " | ".join(outcomes))
+
+
+# ---- a slow server: stop requests -------------------------------------------------------------------
+
+STOP_LIMIT_S = 1.5  # the request is heard within 200 ms; the rest is the server's replies and `wait idle`
+
+
+def test_slow_server_hears_abort_and_close_at_once(world, tmp_path, record_property):
+    """A server sending 1 KB/s and reading 1 KB/s: Abort stops a download and an upload at once, and
+    closing the screen stops a download before the screen goes; the host then exits at once. The
+    user's file stays, no partial file is left on either side."""
+    peer, store, server = world
+    peer.rate = 1000
+    remote_before = home_names(store)
+    target = tmp_path / "meu arquivo.xml"
+    target.write_bytes(b"the user's own file")
+    source = tmp_path / "envio.xml"
+    source.write_bytes(os.urandom(3_000_000))
+    download = ["select name nota.xml", f"answer save {target}", "click sbtConfirma", "wait 1000", "dump"]
+    lines = (["open"] + download + ["click btnAbortar", "wait idle", "dump"]
+             + [f"answer open {source}", "click btnUpload", "wait 1000", "dump", "click btnAbortar", "wait idle",
+                "dump"]
+             + download + ["answer confirm yes", "close", "wait idle", "dump"])
+    result = run_host(tmp_path, lines, server, timeout=60)
+    exited = time.monotonic()
+    assert result.returncode == 0, str(result)
+    stops = [result.times[i + 1] - result.times[i] for i in (0, 2, 4)]
+    host_exit = exited - result.times[-1]
+    statuses = [result.dumps[i]["screen"]["status"][1] for i in (1, 3)]
+    assert statuses == ["Transferência Cancelada."] * 2, statuses
+    assert result.dumps[5]["screen"] is None
+    assert all(s < STOP_LIMIT_S for s in stops), stops
+    assert host_exit < STOP_LIMIT_S, host_exit
+    assert [c for c in peer.commands() if c.startswith("ABOR")] == ["ABOR"] * 3, peer.commands()
+    assert target.read_bytes() == b"the user's own file"
+    assert leftovers(tmp_path) == []
+    assert home_names(store) == remote_before  # the partial upload was removed
+    record_property("outcomes", "close: download abort %.1f s, upload abort %.1f s, screen close %.1f s, "
+                    "host exit %.1f s" % (stops[0], stops[1], stops[2], host_exit))

@@ -80,6 +80,15 @@ std::optional<Poco::Net::SocketAddress> dataAddress(const std::string& verb, con
     return std::nullopt;
 }
 
+// A server connects from its own address; on loopback the kernel would otherwise pick 127.0.0.1.
+Poco::Net::StreamSocket connectFrom(const std::string& ip, const Poco::Net::SocketAddress& target)
+{
+    Poco::Net::StreamSocket s(Poco::Net::SocketAddress::IPv4);
+    s.impl()->bind(Poco::Net::SocketAddress(ip, 0), false);
+    s.connect(target, Poco::Timespan(5, 0));
+    return s;
+}
+
 } // namespace
 
 FakeFtpPeer::FakeFtpPeer(const std::string& ip)
@@ -188,12 +197,54 @@ FakeFtpPeer& FakeFtpPeer::dataConnect()
             return false;
         }
         try {
-            Poco::Net::StreamSocket s;
-            s.connect(*dataTarget_, Poco::Timespan(5, 0));
-            data_ = s;
+            data_ = connectFrom(host_, *dataTarget_);
         } catch (const Poco::Exception& e) {
             fail("data connect failed: " + e.displayText());
             return false;
+        }
+        return true;
+    });
+    return *this;
+}
+
+FakeFtpPeer& FakeFtpPeer::strangerConnect(const std::string& ip, const std::string& bytes)
+{
+    steps_.push_back([this, ip, bytes] {
+        if (!dataTarget_) {
+            fail("no EPRT/PORT address to connect to");
+            return false;
+        }
+        try {
+            Poco::Net::StreamSocket stranger = connectFrom(ip, *dataTarget_);
+            stranger.sendBytes(bytes.data(), static_cast<int>(bytes.size()), MSG_NOSIGNAL);
+            // The client is to hang up on a stranger at once: its end comes before the time-out.
+            stranger.setReceiveTimeout(Poco::Timespan(5, 0));
+            char c = 0;
+            std::lock_guard lock(mutex_);
+            strangerRefused_ = ::recv(stranger.impl()->sockfd(), &c, 1, 0) <= 0;
+        } catch (const Poco::Exception& e) {
+            fail("stranger connect failed: " + e.displayText());
+            return false;
+        }
+        return true;
+    });
+    return *this;
+}
+
+FakeFtpPeer& FakeFtpPeer::dataTrickle(std::size_t bytes, std::chrono::milliseconds every)
+{
+    steps_.push_back([this, bytes, every] {
+        if (!data_) {
+            fail("no data connection to send on");
+            return false;
+        }
+        for (std::size_t sent = 0; sent < bytes && !stopping_; ++sent) {
+            const char c = static_cast<char>('a' + sent % 26);
+            if (::send(data_->impl()->sockfd(), &c, 1, MSG_NOSIGNAL) <= 0)
+                break;  // the client hung up
+            // A command (the client's ABOR) ends the trickle at once, as a server hears it.
+            if (control_.poll(Poco::Timespan(every.count() * 1000), Poco::Net::Socket::SELECT_READ))
+                break;
         }
         return true;
     });
@@ -378,6 +429,12 @@ std::vector<std::string> FakeFtpPeer::commands() const
 {
     std::lock_guard lock(mutex_);
     return commands_;
+}
+
+bool FakeFtpPeer::strangerRefused() const
+{
+    std::lock_guard lock(mutex_);
+    return strangerRefused_;
 }
 
 std::string FakeFtpPeer::failure() const

@@ -39,8 +39,13 @@ public:
     FakeFtpPeer& reset();                            // close with RST
     FakeFtpPeer& stall();                            // do nothing more, keep everything open
     FakeFtpPeer& pause(std::chrono::milliseconds ms);
-    FakeFtpPeer& dataConnect();                      // to the last EPRT/PORT address
+    FakeFtpPeer& dataConnect();                      // to the last EPRT/PORT address, from host()
+    // A third party at ip connects to the last EPRT/PORT address first and sends bytes; it notes
+    // whether the client hung up on it (strangerRefused()).
+    FakeFtpPeer& strangerConnect(const std::string& ip, const std::string& bytes);
     FakeFtpPeer& dataSend(std::size_t bytes);        // a byte pattern; a client that hangs up ends it quietly
+    // One byte at a time, until a command arrives on the control connection or the client hangs up.
+    FakeFtpPeer& dataTrickle(std::size_t bytes, std::chrono::milliseconds every);
     FakeFtpPeer& dataClose();
     FakeFtpPeer& dataDrain();                        // read the data connection to its end
     FakeFtpPeer& dataReceive(std::size_t bytes);     // read that many bytes (or to the end), then go on
@@ -53,6 +58,7 @@ public:
     std::vector<std::string> urgentLines() const;    // lines that urgent data arrived in, from the urgent byte on
     std::string failure() const;
     std::size_t drained() const { return drained_; }
+    bool strangerRefused() const;
 
 private:
     using Step = std::function<bool()>;
@@ -79,6 +85,7 @@ private:
     bool finished_ = false;
     std::vector<std::string> commands_;
     std::string failure_;
+    bool strangerRefused_ = false;
 };
 
 } // namespace TestSupport

@@ -1,0 +1,32 @@
+#include "transfer/partial_file.h"
+
+#include <filesystem>
+#include <random>
+
+namespace Cli_Vop31601 {
+namespace fs = std::filesystem;
+
+PartialFile::PartialFile(const std::string& target) : target_(target)
+{
+    std::random_device random;
+    const fs::path path(target);
+    std::string name(".");
+    name.append(path.filename().string()).append(".part-").append(std::to_string(random() % 1000000));
+    path_ = (path.parent_path() / name).string();
+}
+
+PartialFile::~PartialFile()
+{
+    if (committed_)
+        return;
+    std::error_code ignored;
+    fs::remove(path_, ignored);
+}
+
+void PartialFile::commit()
+{
+    fs::rename(path_, target_);
+    committed_ = true;
+}
+
+} // namespace Cli_Vop31601
