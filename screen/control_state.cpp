@@ -3,7 +3,7 @@
 
 #include "transfer/transfer_worker.h"
 
-#include "platform/status_bar.h"
+#include "platform/widgets/status_bar.h"
 
 #include <QPainter>
 #include <QTableView>

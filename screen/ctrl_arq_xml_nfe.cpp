@@ -12,11 +12,11 @@
 #include "mrv/consiste.h"
 #include "mrv/net_connection.h"
 #include "mrv/quelbar.h"
-#include "platform/dataset_model.h"
-#include "platform/id_ftp.h"
-#include "platform/id_http.h"
-#include "platform/progress_bar.h"
-#include "platform/status_bar.h"
+#include "platform/dataset/dataset_model.h"
+#include "platform/ftp/id_ftp.h"
+#include "platform/http/id_http.h"
+#include "platform/widgets/progress_bar.h"
+#include "platform/widgets/status_bar.h"
 
 #include <QAction>
 #include <QGroupBox>

@@ -2,7 +2,7 @@
 
 #include "mrv/file_dialogs.h"
 #include "mrv/rotigeral.h"
-#include "platform/client_dataset.h"
+#include "platform/dataset/client_dataset.h"
 #include "transfer/transfer_job.h"
 #include "transfer/transfer_view.h"
 

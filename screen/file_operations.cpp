@@ -8,8 +8,8 @@
 
 #include "mrv/consiste.h"
 #include "mrv/prompts.h"
-#include "platform/dataset_model.h"
-#include "platform/text_codec.h"
+#include "platform/dataset/dataset_model.h"
+#include "platform/common/text_codec.h"
 
 #include <QLineEdit>
 

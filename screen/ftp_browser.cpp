@@ -1,7 +1,7 @@
 // Browsing over the screen's own FTP connection.
 #include "screen/remote_browser.h"
 
-#include "platform/id_ftp.h"
+#include "platform/ftp/id_ftp.h"
 
 namespace Cli_Vop31600 {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "transfer/connection_string.h"
 
-#include "platform/id_http.h"
-#include "platform/text_codec.h"
+#include "platform/http/id_http.h"
+#include "platform/common/text_codec.h"
 
 #include <sstream>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/client_dataset.h"
+#include "platform/dataset/client_dataset.h"
 
 #include <cstdint>
 #include <stdexcept>

@@ -8,8 +8,8 @@
 
 #include "mrv/consiste.h"
 #include "mrv/prompts.h"
-#include "platform/id_ftp.h"
-#include "platform/status_bar.h"
+#include "platform/ftp/id_ftp.h"
+#include "platform/widgets/status_bar.h"
 
 #include <QLineEdit>
 #include <QTableView>

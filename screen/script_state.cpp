@@ -1,9 +1,9 @@
 // The screen's state as the script driver dumps it.
 #include "screen/ctrl_arq_xml_nfe.h"
 
-#include "platform/dataset_model.h"
-#include "platform/progress_bar.h"
-#include "platform/status_bar.h"
+#include "platform/dataset/dataset_model.h"
+#include "platform/widgets/progress_bar.h"
+#include "platform/widgets/status_bar.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>

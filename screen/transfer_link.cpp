@@ -4,8 +4,8 @@
 #include "screen/screen_globals.h"
 
 #include "mrv/dbgeral.h"
-#include "platform/progress_bar.h"
-#include "platform/status_bar.h"
+#include "platform/widgets/progress_bar.h"
+#include "platform/widgets/status_bar.h"
 
 #include <QLineEdit>
 

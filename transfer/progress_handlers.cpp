@@ -6,7 +6,7 @@
 #include "transfer/progress_format.h"
 #include "transfer/progress_reporter.h"
 
-#include "platform/id_ftp.h"
+#include "platform/ftp/id_ftp.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #include "transfer/progress_reporter.h"
 
-#include "platform/thread.h"
+#include "platform/common/thread.h"
 
 #include <QCoreApplication>
 #include <QTimer>

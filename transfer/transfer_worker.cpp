@@ -5,8 +5,8 @@
 #include "transfer/progress_format.h"
 #include "transfer/progress_reporter.h"
 
-#include "platform/id_ftp.h"
-#include "platform/id_http.h"
+#include "platform/ftp/id_ftp.h"
+#include "platform/http/id_http.h"
 
 #include <fstream>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/thread.h"
+#include "platform/common/thread.h"
 #include "transfer/transfer_job.h"
 #include "transfer/transfer_view.h"
 

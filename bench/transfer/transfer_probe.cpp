@@ -10,8 +10,8 @@
 #include "screen/ctrl_arq_xml_nfe.h"
 
 #include "mrv/scripted_prompts.h"
-#include "platform/progress_bar.h"
-#include "platform/status_bar.h"
+#include "platform/widgets/progress_bar.h"
+#include "platform/widgets/status_bar.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "platform/client_dataset.h"
+#include "platform/dataset/client_dataset.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/dataset_model.h"
+#include "platform/dataset/dataset_model.h"
 
 #include <QHeaderView>
 #include <QScrollBar>

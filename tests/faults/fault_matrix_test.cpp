@@ -3,7 +3,7 @@
 // work again against a healthy server. scripts/fault-matrix prints these cells as a table.
 #include "tests/faults/session_faults.h"
 
-#include "platform/id_ftp.h"
+#include "platform/ftp/id_ftp.h"
 
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/StreamSocket.h>

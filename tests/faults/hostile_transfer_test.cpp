@@ -1,7 +1,7 @@
 // A hostile or slow server against the client's transfers: a count other than the announced size,
 // a stranger at the active-mode data port, a trickled listing, a huge reply, and stop requests
 // while the data barely moves. scripts/fault-matrix prints these as the hostile-server rows.
-#include "platform/id_ftp.h"
+#include "platform/ftp/id_ftp.h"
 #include "tests/ftp/ftp_test_helpers.h"
 #include "tests/support/fake_ftp_peer.h"
 

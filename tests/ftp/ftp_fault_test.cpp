@@ -1,5 +1,5 @@
 // TIdFTP against a scripted peer: lost connections, stalls, garbage, multi-line replies, abort races.
-#include "platform/id_ftp.h"
+#include "platform/ftp/id_ftp.h"
 #include "tests/ftp/ftp_test_helpers.h"
 #include "tests/support/fake_ftp_peer.h"
 

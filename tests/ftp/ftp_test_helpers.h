@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/id_ftp.h"
+#include "platform/ftp/id_ftp.h"
 
 #include <cstdint>
 #include <fstream>

@@ -1,7 +1,7 @@
 // Every way out of the store is refused with 403, and nothing outside it is read or written.
 #include "gateway_store.h"
 
-#include "platform/id_http.h"
+#include "platform/http/id_http.h"
 
 #include <Poco/Net/HTTPBasicCredentials.h>
 #include <Poco/Net/HTTPClientSession.h>

@@ -1,7 +1,7 @@
 // The gateway's endpoints over a real store: each one's success and its errors, credentials, TLS.
 #include "gateway_store.h"
 
-#include "platform/id_http.h"
+#include "platform/http/id_http.h"
 
 #include <Poco/Net/HTTPBasicCredentials.h>
 #include <Poco/Net/HTTPClientSession.h>

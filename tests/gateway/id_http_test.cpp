@@ -2,7 +2,7 @@
 // cancellation) and against a scripted peer that misbehaves.
 #include "gateway_store.h"
 
-#include "platform/id_http.h"
+#include "platform/http/id_http.h"
 
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/SocketAddress.h>

@@ -1,4 +1,4 @@
-#include "platform/thread.h"
+#include "platform/common/thread.h"
 
 #include <QCoreApplication>
 #include <QTest>

@@ -8,8 +8,8 @@
 #include "mrv/quelbar.h"
 #include "mrv/scripted_prompts.h"
 #include "mrv/showavi.h"
-#include "platform/progress_bar.h"
-#include "platform/status_bar.h"
+#include "platform/widgets/progress_bar.h"
+#include "platform/widgets/status_bar.h"
 
 #include <QAction>
 #include <QGroupBox>

@@ -4,8 +4,8 @@
 #include "tests/support/appserver_fixture.h"
 #include "tests/support/ftp_fixture.h"
 
-#include "platform/progress_bar.h"
-#include "platform/status_bar.h"
+#include "platform/widgets/progress_bar.h"
+#include "platform/widgets/status_bar.h"
 
 #include <QApplication>
 #include <QFileDialog>

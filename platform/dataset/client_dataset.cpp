@@ -1,0 +1,552 @@
+#include "platform/dataset/client_dataset.h"
+
+#include "platform/dataset/dataset_impl.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace Platform {
+namespace {
+
+bool sameNameIgnoringCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Matches text against a value; caseInsensitive folds every letter, accented ones too.
+class ValueMatcher {
+public:
+    ValueMatcher(const std::string& value, bool caseInsensitive)
+        : value_(value), caseInsensitive_(caseInsensitive), valueAscii_(isAscii(value)),
+          valueQt_(QString::fromStdString(value))
+    {
+    }
+
+    bool matches(std::string_view text) const
+    {
+        if (!caseInsensitive_)
+            return text == value_;
+        if (valueAscii_ && isAscii(text))
+            return sameNameIgnoringCase(std::string(text), value_);
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+                   .compare(valueQt_, Qt::CaseInsensitive)
+            == 0;
+    }
+
+private:
+    std::string value_;
+    bool caseInsensitive_;
+    bool valueAscii_;
+    QString valueQt_;
+};
+
+} // namespace
+
+// ---- Impl ----
+
+const IndexDef* TClientDataSet::Impl::findIndex(const std::string& name) const
+{
+    for (const IndexDef& index : indexes)
+        if (sameNameIgnoringCase(index.name, name))
+            return &index;
+    return nullptr;
+}
+
+const IndexDef* TClientDataSet::Impl::active() const
+{
+    return activeIndex.empty() ? nullptr : findIndex(activeIndex);
+}
+
+std::int64_t TClientDataSet::Impl::readRow() const
+{
+    if (readOverride != noRow)
+        return readOverride;
+    if (state == State::Insert)
+        return insertBuffer;
+    return currentRow;
+}
+
+bool TClientDataSet::Impl::cellIsNull(int field, std::int64_t row) const
+{
+    if (row == insertBuffer)
+        return buffer[static_cast<std::size_t>(field)].isNull;
+    if (row < 0)
+        return true;
+    return columns[static_cast<std::size_t>(field)].isNull(static_cast<std::uint32_t>(row));
+}
+
+std::string TClientDataSet::Impl::cellText(int field, std::int64_t row) const
+{
+    if (cellIsNull(field, row))
+        return {};
+    const Detail::Column& column = columns[static_cast<std::size_t>(field)];
+    const double number = cellNumber(field, row);
+    switch (column.type()) {
+    case FieldType::String:
+        if (row == insertBuffer)
+            return buffer[static_cast<std::size_t>(field)].text;
+        return std::string(column.text(static_cast<std::uint32_t>(row)));
+    case FieldType::Integer: return std::to_string(static_cast<std::int32_t>(number));
+    case FieldType::Float: return formatFloatText(number);
+    case FieldType::Boolean: return number != 0 ? "True" : "False";
+    }
+    return {};
+}
+
+double TClientDataSet::Impl::cellNumber(int field, std::int64_t row) const
+{
+    if (cellIsNull(field, row))
+        return 0;
+    if (row == insertBuffer)
+        return buffer[static_cast<std::size_t>(field)].number;
+    return columns[static_cast<std::size_t>(field)].number(static_cast<std::uint32_t>(row));
+}
+
+void TClientDataSet::Impl::write(int field, bool isNull, std::string_view text, double number)
+{
+    requireActive();
+    if (state == State::Insert) {
+        Detail::Cell& cell = buffer[static_cast<std::size_t>(field)];
+        cell.isNull = isNull;
+        cell.text.assign(text);
+        cell.number = number;
+        return;
+    }
+    if (currentRow < 0)
+        throw std::logic_error("TClientDataSet: no current record to write to");
+    Detail::Cell cell;
+    cell.isNull = isNull;
+    cell.text.assign(text);
+    cell.number = number;
+    columns[static_cast<std::size_t>(field)].set(static_cast<std::uint32_t>(currentRow), cell);
+    if (activeField == field) {
+        orderDirty = true;
+        currentPos = -1;
+    }
+    notifyChanged();
+}
+
+void TClientDataSet::Impl::ensureOrder()
+{
+    const IndexDef* index = active();
+    if (!index || !orderDirty)
+        return;
+    Detail::sortRows(columns[static_cast<std::size_t>(index->field)], index->descending, order);
+    orderDirty = false;
+    currentPos = -1;
+}
+
+std::uint32_t TClientDataSet::Impl::rowIdAt(std::uint32_t position)
+{
+    if (activeField < 0)
+        return position;
+    ensureOrder();
+    return order[position];
+}
+
+std::int64_t TClientDataSet::Impl::currentPosition()
+{
+    if (currentRow < 0)
+        return -1;
+    if (activeField < 0)
+        return currentRow;
+    ensureOrder();
+    if (currentPos < 0) {
+        const auto found = std::find(order.begin(), order.end(), static_cast<std::uint32_t>(currentRow));
+        currentPos = found - order.begin();
+    }
+    return currentPos;
+}
+
+void TClientDataSet::Impl::requireActive() const
+{
+    if (state == State::Inactive)
+        throw std::logic_error("TClientDataSet: cannot perform this operation on a closed dataset");
+}
+
+void TClientDataSet::Impl::requireBrowse()
+{
+    requireActive();
+    if (state == State::Insert)
+        owner->Post();
+}
+
+void TClientDataSet::Impl::moveTo(std::uint32_t position)
+{
+    currentRow = rowIdAt(position);
+    currentPos = position;
+}
+
+void TClientDataSet::Impl::notifyChanged()
+{
+    // Runs once per posted row: no copy of the list here. Observers do not detach while told of a
+    // change.
+    for (std::size_t i = 0; i < observers.size(); ++i)
+        observers[i]->dataSetChanged();
+}
+
+void TClientDataSet::Impl::notifyScrolled()
+{
+    const auto copy = observers;
+    for (DataSetObserver* observer : copy)
+        if (std::find(observers.begin(), observers.end(), observer) != observers.end())
+            observer->dataSetScrolled();
+    if (owner->AfterScroll)
+        owner->AfterScroll(*owner);
+}
+
+// ---- TClientDataSet ----
+
+DataSetObserver::~DataSetObserver() = default;
+
+TClientDataSet::TClientDataSet() : d_(std::make_unique<Impl>()) { d_->owner = this; }
+
+TClientDataSet::~TClientDataSet()
+{
+    const auto copy = d_->observers;
+    d_->observers.clear();
+    for (DataSetObserver* observer : copy)
+        observer->dataSetDestroyed();
+}
+
+TField& TClientDataSet::AddField(const std::string& name, FieldType type, int size,
+                                 const std::string& displayLabel, bool visible)
+{
+    if (d_->state != State::Inactive)
+        throw std::logic_error("TClientDataSet: fields cannot be added to an open dataset");
+    if (FindField(name))
+        throw std::invalid_argument("TClientDataSet: duplicate field name '" + name + "'");
+    const int index = static_cast<int>(d_->fields.size());
+    d_->fields.push_back(std::make_unique<TField>(TField::Key{}, *this, index, name, type, size, displayLabel, visible));
+    d_->columns.emplace_back(type);
+    d_->buffer.emplace_back();
+    return *d_->fields.back();
+}
+
+TField& TClientDataSet::FieldByName(const std::string& name)
+{
+    if (TField* field = FindField(name))
+        return *field;
+    throw std::out_of_range("TClientDataSet: field '" + name + "' not found");
+}
+
+TField* TClientDataSet::FindField(const std::string& name)
+{
+    for (auto& field : d_->fields)
+        if (sameNameIgnoringCase(field->FieldName(), name))
+            return field.get();
+    return nullptr;
+}
+
+int TClientDataSet::FieldCount() const { return static_cast<int>(d_->fields.size()); }
+TField& TClientDataSet::Fields(int index) { return *d_->fields.at(static_cast<std::size_t>(index)); }
+const TField& TClientDataSet::Fields(int index) const { return *d_->fields.at(static_cast<std::size_t>(index)); }
+
+void TClientDataSet::CreateDataSet()
+{
+    if (d_->fields.empty())
+        throw std::logic_error("TClientDataSet: a dataset needs fields before it is created");
+    d_->state = State::Browse;
+    EmptyDataSet();
+}
+
+bool TClientDataSet::Active() const { return d_->state != State::Inactive; }
+TClientDataSet::State TClientDataSet::state() const { return d_->state; }
+
+void TClientDataSet::EmptyDataSet()
+{
+    d_->requireActive();
+    d_->state = State::Browse;
+    for (Detail::Column& column : d_->columns)
+        column.clear();
+    d_->rowCount = 0;
+    d_->order.clear();
+    d_->orderDirty = false;
+    d_->currentRow = Impl::noRow;
+    d_->currentPos = -1;
+    d_->eof = d_->bof = true;
+    d_->notifyChanged();
+}
+
+void TClientDataSet::Insert()
+{
+    d_->requireBrowse();
+    for (Detail::Cell& cell : d_->buffer) {
+        cell.isNull = true;
+        cell.text.clear(); // keeps its storage for the next row
+        cell.number = 0;
+    }
+    d_->state = State::Insert;
+}
+
+void TClientDataSet::Append() { Insert(); }
+
+void TClientDataSet::Post()
+{
+    if (d_->state != State::Insert)
+        throw std::logic_error("TClientDataSet: Post needs a row being inserted");
+    for (std::size_t i = 0; i < d_->columns.size(); ++i)
+        d_->columns[i].append(d_->buffer[i]);
+    const std::uint32_t id = d_->rowCount++;
+    d_->state = State::Browse;
+    d_->currentRow = id;
+    d_->currentPos = -1;
+    if (d_->activeField >= 0) {
+        // A row that sorts after the last one keeps the order valid; anything else waits for one
+        // sort when the order is next needed, never a sort per row.
+        const Detail::Column& column = d_->columns[static_cast<std::size_t>(d_->activeField)];
+        bool fits = !d_->orderDirty;
+        if (fits && !d_->order.empty()) {
+            const int c = Detail::compareRows(column, d_->order.back(), id);
+            fits = d_->activeDescending ? c >= 0 : c <= 0;
+        }
+        if (fits) {
+            d_->order.push_back(id);
+            d_->currentPos = static_cast<std::int64_t>(d_->order.size()) - 1;
+        } else {
+            d_->orderDirty = true;
+        }
+    }
+    d_->eof = d_->bof = false;
+    d_->notifyChanged();
+}
+
+void TClientDataSet::Cancel()
+{
+    if (d_->state == State::Insert)
+        d_->state = State::Browse;
+}
+
+int TClientDataSet::RecordCount() const { return static_cast<int>(d_->rowCount); }
+bool TClientDataSet::IsEmpty() const { return d_->rowCount == 0; }
+
+void TClientDataSet::First()
+{
+    d_->requireBrowse();
+    if (d_->rowCount == 0) {
+        d_->currentRow = Impl::noRow;
+        d_->eof = true;
+    } else {
+        d_->moveTo(0);
+        d_->eof = false;
+    }
+    d_->bof = true;
+    d_->notifyScrolled();
+}
+
+void TClientDataSet::Last()
+{
+    d_->requireBrowse();
+    if (d_->rowCount == 0) {
+        d_->currentRow = Impl::noRow;
+        d_->bof = true;
+    } else {
+        d_->moveTo(d_->rowCount - 1);
+        d_->bof = false;
+    }
+    d_->eof = true;
+    d_->notifyScrolled();
+}
+
+void TClientDataSet::Next()
+{
+    d_->requireBrowse();
+    const std::int64_t position = d_->currentPosition();
+    if (position < 0 || position + 1 >= d_->rowCount) {
+        d_->eof = true;
+        d_->bof = d_->bof || d_->rowCount == 0;
+        return;
+    }
+    d_->moveTo(static_cast<std::uint32_t>(position + 1));
+    d_->eof = d_->bof = false;
+    d_->notifyScrolled();
+}
+
+void TClientDataSet::Prior()
+{
+    d_->requireBrowse();
+    const std::int64_t position = d_->currentPosition();
+    if (position <= 0) {
+        d_->bof = true;
+        d_->eof = d_->eof || d_->rowCount == 0;
+        return;
+    }
+    d_->moveTo(static_cast<std::uint32_t>(position - 1));
+    d_->eof = d_->bof = false;
+    d_->notifyScrolled();
+}
+
+bool TClientDataSet::Eof() const { return d_->eof; }
+bool TClientDataSet::Bof() const { return d_->bof; }
+
+int TClientDataSet::RecNo() const
+{
+    return static_cast<int>(d_->currentPosition() + 1);
+}
+
+void TClientDataSet::SetRecNo(int recNo)
+{
+    d_->requireBrowse();
+    if (recNo < 1 || recNo > static_cast<int>(d_->rowCount) || recNo == RecNo())
+        return;
+    d_->moveTo(static_cast<std::uint32_t>(recNo - 1));
+    d_->eof = d_->bof = false;
+    d_->notifyScrolled();
+}
+
+bool TClientDataSet::Locate(const std::string& field, const std::string& value, bool caseInsensitive)
+{
+    d_->requireBrowse();
+    const int f = FieldByName(field).Index();
+    const Detail::Column& column = d_->columns[static_cast<std::size_t>(f)];
+    const ValueMatcher matcher(value, caseInsensitive);
+    for (std::uint32_t position = 0; position < d_->rowCount; ++position) {
+        const std::uint32_t id = d_->rowIdAt(position);
+        const bool match = column.type() == FieldType::String && !column.isNull(id)
+            ? matcher.matches(column.text(id))
+            : matcher.matches(d_->cellText(f, id));
+        if (match) {
+            d_->moveTo(position);
+            d_->eof = d_->bof = false;
+            d_->notifyScrolled();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TClientDataSet::AddIndex(const std::string& name, const std::string& field, bool descending)
+{
+    if (name.empty())
+        throw std::invalid_argument("TClientDataSet: an index needs a name");
+    if (d_->findIndex(name))
+        throw std::invalid_argument("TClientDataSet: index '" + name + "' already exists");
+    d_->indexes.push_back({name, FieldByName(field).Index(), descending});
+}
+
+void TClientDataSet::DeleteIndex(const std::string& name)
+{
+    const IndexDef* index = d_->findIndex(name);
+    if (!index)
+        throw std::invalid_argument("TClientDataSet: index '" + name + "' not found");
+    if (sameNameIgnoringCase(index->name, d_->activeIndex))
+        SetIndexName({});
+    d_->indexes.erase(d_->indexes.begin() + (index - d_->indexes.data()));
+}
+
+std::vector<std::string> TClientDataSet::IndexNames() const
+{
+    std::vector<std::string> names;
+    for (const IndexDef& index : d_->indexes)
+        names.push_back(index.name);
+    return names;
+}
+
+bool TClientDataSet::IndexDescending(const std::string& name) const
+{
+    const IndexDef* index = d_->findIndex(name);
+    if (!index)
+        throw std::invalid_argument("TClientDataSet: index '" + name + "' not found");
+    return index->descending;
+}
+
+std::string TClientDataSet::IndexName() const
+{
+    const IndexDef* index = d_->active();
+    return index ? index->name : std::string();
+}
+
+void TClientDataSet::SetIndexName(const std::string& name)
+{
+    if (d_->state == State::Insert)
+        d_->requireBrowse();
+    const IndexDef* index = name.empty() ? nullptr : d_->findIndex(name);
+    if (!name.empty() && !index)
+        throw std::invalid_argument("TClientDataSet: index '" + name + "' not found");
+    const std::string newName = index ? index->name : std::string();
+    if (newName == d_->activeIndex)
+        return;
+    d_->activeIndex = newName;
+    d_->activeField = index ? index->field : -1;
+    d_->activeDescending = index && index->descending;
+    d_->order.clear();
+    d_->orderDirty = index != nullptr;
+    d_->currentPos = -1;
+    d_->notifyChanged();
+}
+
+void TClientDataSet::DisableControls() { ++d_->disableCount; }
+
+void TClientDataSet::EnableControls()
+{
+    if (d_->disableCount == 0)
+        return;
+    if (--d_->disableCount > 0)
+        return;
+    const auto copy = d_->observers;
+    for (DataSetObserver* observer : copy)
+        if (std::find(d_->observers.begin(), d_->observers.end(), observer) != d_->observers.end())
+            observer->dataSetControlsEnabled();
+}
+
+bool TClientDataSet::ControlsDisabled() const { return d_->disableCount > 0; }
+
+void TClientDataSet::AddObserver(DataSetObserver* observer)
+{
+    if (std::find(d_->observers.begin(), d_->observers.end(), observer) == d_->observers.end())
+        d_->observers.push_back(observer);
+}
+
+void TClientDataSet::RemoveObserver(DataSetObserver* observer)
+{
+    std::erase(d_->observers, observer);
+}
+
+TClientDataSet::RowScope::RowScope(TClientDataSet& dataSet, int displayRow)
+    : dataSet_(dataSet), previous_(dataSet.d_->readOverride)
+{
+    if (displayRow < 0 || displayRow >= static_cast<int>(dataSet.d_->rowCount))
+        throw std::out_of_range("TClientDataSet: row " + std::to_string(displayRow) + " out of range");
+    dataSet.d_->readOverride = dataSet.d_->rowIdAt(static_cast<std::uint32_t>(displayRow));
+}
+
+TClientDataSet::RowScope::~RowScope() { dataSet_.d_->readOverride = previous_; }
+
+std::string TClientDataSet::DisplayTextAt(int displayRow, int fieldIndex)
+{
+    RowScope scope(*this, displayRow);
+    return Fields(fieldIndex).DisplayText();
+}
+
+bool TClientDataSet::IsNullAt(int displayRow, int fieldIndex)
+{
+    RowScope scope(*this, displayRow);
+    return Fields(fieldIndex).IsNull();
+}
+
+std::string TClientDataSet::AsStringAt(int displayRow, int fieldIndex)
+{
+    RowScope scope(*this, displayRow);
+    return Fields(fieldIndex).AsString();
+}
+
+std::size_t TClientDataSet::MemoryUsed() const
+{
+    std::size_t bytes = d_->order.capacity() * sizeof(std::uint32_t);
+    for (const Detail::Column& column : d_->columns)
+        bytes += column.memoryUsed();
+    return bytes;
+}
+
+} // namespace Platform

@@ -1,0 +1,292 @@
+#include "platform/ftp/ftp_data.h"
+
+#include "platform/ftp/ftp_errors.h"
+
+#include <Poco/Exception.h>
+#include <Poco/Net/NetException.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace Platform {
+
+namespace {
+
+[[noreturn]] void dataTimeout()
+{
+    throw FtpTimeout("Tempo esgotado na conexão de dados com o servidor FTP.");
+}
+
+[[noreturn]] void dataBroken(const std::string& why)
+{
+    throw FtpError("A conexão de dados com o servidor FTP foi interrompida (" + why + ").");
+}
+
+// The clock of one read or write call: its time-out counts from the last byte moved, and its tick
+// comes at least every kTick whether bytes flow or not (a trickle never lets a wait run out).
+class Pace {
+public:
+    Pace(const FtpDataChannel::Tick& tick, std::chrono::milliseconds timeout)
+        : tick_(tick), timeout_(timeout), last_(std::chrono::steady_clock::now()),
+          next_(last_ + FtpDataChannel::kTick)
+    {
+    }
+    void moved(std::size_t count)
+    {
+        last_ = std::chrono::steady_clock::now();
+        due(last_, count);
+    }
+    // After a wait of one slice with nothing moved.
+    void idle(std::size_t count)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ >= timeout_)
+            dataTimeout();
+        due(now, count);
+    }
+
+private:
+    void due(std::chrono::steady_clock::time_point now, std::size_t count)
+    {
+        if (!tick_ || now < next_)
+            return;
+        next_ = now + FtpDataChannel::kTick;
+        tick_(count);
+    }
+
+    const FtpDataChannel::Tick& tick_;
+    std::chrono::milliseconds timeout_;
+    std::chrono::steady_clock::time_point last_;
+    std::chrono::steady_clock::time_point next_;
+};
+
+} // namespace
+
+Poco::Net::SocketAddress FtpDataChannel::listen(const Poco::Net::IPAddress& host)
+{
+    close();
+    killed_ = false;
+    try {
+        // No address or port reuse: with SO_REUSEPORT two clients' listeners could share one
+        // ephemeral port, and the server's data connection would reach the wrong one.
+        Poco::Net::ServerSocket listener;
+        listener.bind(Poco::Net::SocketAddress(host, 0), false, false);
+        listener.listen(1);
+        std::lock_guard lock(mutex_);
+        listener_ = std::move(listener);
+        return listener_->address();
+    } catch (const Poco::Exception& e) {
+        throw FtpError("Não foi possível abrir a porta de dados local: " + e.displayText() + ".");
+    }
+}
+
+bool FtpDataChannel::accept(const Poco::Net::IPAddress& peer, std::chrono::milliseconds timeout, int watchFd,
+                            bool watchReady)
+{
+    try {
+        if (!listener_ || killed_)
+            dataBroken("cancelada");
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            // A waiting data connection wins: a quick server may already have sent its final reply.
+            pollfd fds[2] = {{listener_->impl()->sockfd(), POLLIN, 0}, {watchFd, POLLIN, 0}};
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 && !watchReady)
+                throw FtpTimeout("Tempo esgotado aguardando a conexão de dados do servidor FTP.");
+            const nfds_t count = watchFd >= 0 && !watchReady ? 2 : 1;
+            const auto slice = std::min(left, kTick);
+            const int ready = ::poll(fds, count, watchReady ? 0 : static_cast<int>(slice.count()));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready < 0)
+                dataBroken(std::strerror(errno));
+            if (fds[0].revents != 0) {
+                if (killed_)
+                    dataBroken("cancelada");
+                Poco::Net::SocketAddress from;
+                Poco::Net::StreamSocket accepted = listener_->acceptConnection(from);
+                if (from.host() != peer) {
+                    // Anyone may connect to the announced port first; only the server's data counts.
+                    accepted.close();
+                    continue;
+                }
+                std::lock_guard lock(mutex_);
+                socket_ = std::move(accepted);
+                listener_->close();
+                listener_.reset();
+                return true;
+            }
+            if (watchReady || (count == 2 && fds[1].revents != 0))
+                return false;
+            if (ready == 0 && tick_)
+                tick_(0);
+        }
+    } catch (const FtpError&) {
+        throw;
+    } catch (const Poco::Exception& e) {
+        dataBroken(e.displayText());
+    }
+}
+
+void FtpDataChannel::connect(const Poco::Net::SocketAddress& address, std::chrono::milliseconds timeout)
+{
+    close();
+    killed_ = false;
+    try {
+        Poco::Net::StreamSocket s(address.family());
+        s.connect(address, Poco::Timespan(timeout.count() * 1000));
+        std::lock_guard lock(mutex_);
+        socket_ = std::move(s);
+    } catch (const Poco::TimeoutException&) {
+        throw FtpTimeout("Tempo esgotado ao abrir a conexão de dados com " + address.toString() + ".");
+    } catch (const Poco::Exception& e) {
+        throw FtpError("Não foi possível abrir a conexão de dados com " + address.toString() + ": "
+                       + e.displayText() + ".");
+    }
+}
+
+void FtpDataChannel::setTimeout(std::chrono::milliseconds timeout)
+{
+    timeout_ = timeout;
+    if (socket_) {
+        // The socket waits one slice at a time: a blocked call returns to hear the tick, and the
+        // fast path costs no extra call.
+        const auto slice = Poco::Timespan(std::min(timeout, kTick).count() * 1000);
+        socket_->setReceiveTimeout(slice);
+        socket_->setSendTimeout(slice);
+    }
+}
+
+int FtpDataChannel::openDescriptor()
+{
+    if (!socket_)
+        dataBroken("não aberta");
+    return socket_->impl()->sockfd();
+}
+
+template <typename Read>
+std::size_t FtpDataChannel::receiveWith(std::size_t size, Read read)
+{
+    const int fd = openDescriptor();
+    Pace pace(tick_, timeout_);
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t n = read(fd, filled);
+        if (n > 0) {
+            filled += static_cast<std::size_t>(n);
+            pace.moved(filled);
+            continue;
+        }
+        if (n == 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        if (killed_)
+            break;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            dataBroken(std::strerror(errno));
+        pace.idle(filled);
+    }
+    return filled;
+}
+
+std::size_t FtpDataChannel::receiveBlock(char* buffer, std::size_t size)
+{
+    return receiveWith(size, [&](int fd, std::size_t filled) { return ::recv(fd, buffer + filled, size - filled, 0); });
+}
+
+std::size_t FtpDataChannel::receiveIntoFile(int fileFd, int pipeRead, int pipeWrite, std::size_t size,
+                                            int& writeError)
+{
+    // The pipe is emptied after every move: pieces of socket buffers may fill its slots long before
+    // its byte capacity, and a full pipe would block the next move for ever.
+    return receiveWith(size, [&](int fd, std::size_t filled) -> ssize_t {
+        if (writeError != 0)
+            return 0;
+        const ssize_t moved = ::splice(fd, nullptr, pipeWrite, nullptr, size - filled, SPLICE_F_MOVE);
+        for (ssize_t left = moved; left > 0;) {
+            const ssize_t w = ::splice(pipeRead, nullptr, fileFd, nullptr, static_cast<std::size_t>(left),
+                                       SPLICE_F_MOVE);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                writeError = w < 0 ? errno : EIO;
+                return moved - left;
+            }
+            left -= w;
+        }
+        return moved;
+    });
+}
+
+void FtpDataChannel::sendAll(const char* data, std::size_t size)
+{
+    const int fd = openDescriptor();
+    Pace pace(tick_, timeout_);
+    std::size_t sent = 0;
+    while (sent < size) {
+        ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+        if (n >= 0) {
+            sent += static_cast<std::size_t>(n);
+            pace.moved(sent);
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (killed_)
+            dataBroken("cancelada");
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            dataBroken(std::strerror(errno));
+        pace.idle(sent);
+    }
+}
+
+void FtpDataChannel::finishSending()
+{
+    if (socket_)
+        ::shutdown(socket_->impl()->sockfd(), SHUT_WR);
+    close();
+}
+
+void FtpDataChannel::kill() noexcept
+{
+    killed_ = true;
+    std::lock_guard lock(mutex_);
+    if (socket_)
+        ::shutdown(socket_->impl()->sockfd(), SHUT_RDWR);
+    if (listener_)
+        ::shutdown(listener_->impl()->sockfd(), SHUT_RDWR);
+}
+
+void FtpDataChannel::close() noexcept
+{
+    std::lock_guard lock(mutex_);
+    try {
+        if (socket_)
+            socket_->close();
+        if (listener_)
+            listener_->close();
+    } catch (...) {
+    }
+    socket_.reset();
+    listener_.reset();
+}
+
+void FtpDataChannel::abandon() noexcept
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (socket_) {
+            const linger reset{1, 0};
+            ::setsockopt(socket_->impl()->sockfd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
+    }
+    close();
+}
+
+} // namespace Platform

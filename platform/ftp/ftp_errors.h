@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/common/platform_export.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace Platform {
+
+// A failed FTP operation. The message is meant for the user: the server's text is already
+// decoded to UTF-8 and the password never appears in it. ReplyCode() is the server's reply code,
+// or 0 when the failure did not come from a reply (local error, protocol error, time-out).
+class PLATFORM_API FtpError : public std::runtime_error {
+public:
+    explicit FtpError(const std::string& message, int replyCode = 0);
+    int ReplyCode() const;
+
+private:
+    int replyCode_;
+};
+
+// The control connection is gone: end of stream, reset, or a 421 reply.
+class PLATFORM_API FtpConnectionLost : public FtpError {
+public:
+    using FtpError::FtpError;
+};
+
+// A connect, reply or data read/write took longer than its time-out. The connection is closed.
+class PLATFORM_API FtpTimeout : public FtpError {
+public:
+    using FtpError::FtpError;
+};
+
+// A transfer ended by Abort(). The session stays usable.
+class PLATFORM_API FtpAborted : public FtpError {
+public:
+    using FtpError::FtpError;
+};
+
+} // namespace Platform

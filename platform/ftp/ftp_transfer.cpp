@@ -1,0 +1,366 @@
+#include "platform/ftp/ftp_client_impl.h"
+#include "platform/ftp/ftp_command.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+namespace Platform {
+
+namespace {
+
+constexpr std::chrono::milliseconds kHeartbeat{100};
+constexpr std::chrono::milliseconds kAbortReplyWait{5000};
+
+} // namespace
+
+TIdFTP::Impl::Job TIdFTP::Impl::Job::withWork(const std::string& verb, const std::string& wireLine,
+                                              std::int64_t expected)
+{
+    Job job;
+    job.verb = verb;
+    job.wireLine = wireLine;
+    job.expected = expected;
+    job.workEvents = true;
+    return job;
+}
+
+void TIdFTP::Impl::openDataConnection()
+{
+    if (self.Passive) {
+        std::optional<int> port;
+        if (!epsvRefused) {
+            FtpReply reply = command("EPSV", "");
+            if (reply.code == 229) {
+                port = FtpCommand::epsvPort(reply.text);
+                if (!port)
+                    throw FtpError("Resposta inválida do servidor FTP ao EPSV: " + reply.text, reply.code);
+            } else if (reply.code >= 500) {
+                epsvRefused = true;
+            } else {
+                refused("EPSV", reply);
+            }
+        }
+        if (!port) {
+            FtpReply reply = expect("PASV", "", {227});
+            port = FtpCommand::pasvPort(reply.text);
+            if (!port)
+                throw FtpError("Resposta inválida do servidor FTP ao PASV: " + reply.text, reply.code);
+        }
+        // The server's own address in the reply may be one we cannot reach; its control address works.
+        data.connect(Poco::Net::SocketAddress(control.peerAddress().host(), static_cast<Poco::UInt16>(*port)),
+                     self.ConnectTimeout);
+        return;
+    }
+    const Poco::Net::SocketAddress local = data.listen(control.localAddress().host());
+    const bool ipv6 = local.family() == Poco::Net::SocketAddress::IPv6;
+    if (!eprtRefused) {
+        FtpReply reply = command("EPRT", FtpCommand::eprtArgument(local.host().toString(), ipv6, local.port()));
+        if (reply.code == 200)
+            return;
+        if (reply.code < 500 || ipv6)
+            refused("EPRT", reply);
+        eprtRefused = true;
+    }
+    expect("PORT", FtpCommand::portArgument(local.host().toString(), local.port()), {200});
+}
+
+void TIdFTP::Impl::transfer(const Job& job)
+{
+    requireConnected();
+    if (buffer.size() != kBlock)
+        buffer.resize(kBlock);
+    const TWorkMode mode = job.sink ? TWorkMode::wmRead : TWorkMode::wmWrite;
+    bool begun = false;
+    abortRequested = false;
+    abortSent = false;
+    carried = 0;
+    data.setTick([this, &job, mode, &begun](std::size_t moved) { tick(job, mode, begun, moved); });
+    try {
+        openDataConnection();
+        try {
+            control.send(job.wireLine);
+        } catch (...) {
+            noticeClosed();
+            throw;
+        }
+        FtpReply first = readReply();
+        if (first.code < 100 || first.code >= 200)
+            refused(job.verb, first);
+        transferRunning = true;
+        if (!self.Passive) {
+            try {
+                if (!data.accept(control.peerAddress().host(), self.ReadTimeout, control.descriptor(),
+                                 control.hasBufferedInput())) {
+                    // The server answered instead of connecting (425, or it went away).
+                    FtpReply reply = readReply();
+                    refused(job.verb, reply);
+                }
+            } catch (const FtpTimeout&) {
+                throw;
+            } catch (const FtpError&) {
+                if (abortRequested && !abortSent)
+                    abortSequence();
+                throw;
+            }
+        }
+        data.setTimeout(self.ReadTimeout);
+        if (job.workEvents) {
+            status(TIdStatus::ftpTransfer, "Transferindo.");
+            begun = true;
+            if (self.OnWorkBegin)
+                self.OnWorkBegin(mode, std::max<std::int64_t>(job.expected, 0));
+        }
+        if (job.sink)
+            runDownload(job);
+        else
+            runUpload(job);
+    } catch (const FtpTimeout&) {
+        // A server that stopped answering leaves the session out of step: give it up.
+        transferRunning = false;
+        data.setTick(nullptr);
+        data.close();
+        closeControl("Tempo esgotado.");
+        if (begun && self.OnWorkEnd) {
+            try {
+                self.OnWorkEnd(mode);
+            } catch (...) {
+            }
+        }
+        throw;
+    } catch (...) {
+        transferRunning = false;
+        data.setTick(nullptr);
+        data.close();
+        if (begun && self.OnWorkEnd) {
+            try {
+                self.OnWorkEnd(mode);
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+    transferRunning = false;
+    data.setTick(nullptr);
+    if (begun) {
+        if (self.OnWorkEnd)
+            self.OnWorkEnd(mode);
+        status(TIdStatus::ftpReady, "Transferência concluída.");
+    }
+}
+
+void TIdFTP::Impl::tick(const Job& job, TWorkMode mode, bool begun, std::size_t moved)
+{
+    if (abortRequested)
+        abortSequence();
+    if (begun && job.workEvents && self.OnWork) {
+        try {
+            self.OnWork(mode, carried + static_cast<std::int64_t>(moved));
+        } catch (...) {
+            abortAfterLocalFailure();
+            throw;
+        }
+        if (abortRequested)
+            abortSequence();
+    }
+    if (job.deadline && std::chrono::steady_clock::now() >= *job.deadline) {
+        abortAfterLocalFailure();
+        throw FtpError(job.overdue);
+    }
+}
+
+void TIdFTP::Impl::dataFailed()
+{
+    if (abortRequested && !abortSent)
+        abortSequence();
+    if (!abortSent) {
+        data.close();
+        readReply();
+    }
+    throw;
+}
+
+namespace {
+
+std::string countMismatch(std::int64_t received, std::int64_t expected)
+{
+    return "recebidos " + std::to_string(received) + " de " + std::to_string(expected) + " bytes";
+}
+
+} // namespace
+
+void TIdFTP::Impl::runDownload(const Job& job)
+{
+    const bool sized = job.expected >= 0;
+    auto receive = [&](char* into, std::size_t want, const Receive* via) -> std::size_t {
+        try {
+            return via ? (*via)(into, want) : data.receiveBlock(into, want);
+        } catch (const FtpTimeout&) {
+            throw;
+        } catch (const FtpError&) {
+            dataFailed();
+        }
+    };
+    for (;;) {
+        // Never past the announced size: what the server sends beyond it is not written.
+        std::size_t want = kBlock;
+        if (sized)
+            want = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, job.expected - carried));
+        if (want == 0) {
+            char extra = 0;
+            if (receive(&extra, 1, nullptr) > 0) {
+                abortAfterLocalFailure();
+                throw FtpError(countMismatch(carried + 1, job.expected));
+            }
+            break;
+        }
+        const std::size_t n = receive(buffer.data(), want, job.receive);
+        if (abortRequested)
+            abortSequence();
+        try {
+            (*job.sink)(buffer.data(), n);
+            carried += static_cast<std::int64_t>(n);
+            if (n > 0 && job.workEvents && self.OnWork)
+                self.OnWork(TWorkMode::wmRead, carried);
+        } catch (...) {
+            if (!abortSent)
+                abortAfterLocalFailure();
+            throw;
+        }
+        if (abortRequested)
+            abortSequence();
+        if (n < want)
+            break;
+    }
+    data.close();
+    finishTransfer(job, TWorkMode::wmRead, carried);
+    if (sized && carried != job.expected)
+        throw FtpError(countMismatch(carried, job.expected));
+}
+
+void TIdFTP::Impl::runUpload(const Job& job)
+{
+    for (;;) {
+        std::size_t n = 0;
+        try {
+            while (n < kBlock) {
+                std::size_t got = (*job.source)(buffer.data() + n, kBlock - n);
+                if (got == 0)
+                    break;
+                n += got;
+            }
+        } catch (...) {
+            abortAfterLocalFailure();
+            throw;
+        }
+        if (abortRequested)
+            abortSequence();
+        if (n == 0)
+            break;
+        try {
+            data.sendAll(buffer.data(), n);
+        } catch (const FtpTimeout&) {
+            throw;
+        } catch (const FtpError&) {
+            dataFailed();
+        }
+        carried += static_cast<std::int64_t>(n);
+        if (job.workEvents && self.OnWork) {
+            try {
+                self.OnWork(TWorkMode::wmWrite, carried);
+            } catch (...) {
+                abortAfterLocalFailure();
+                throw;
+            }
+        }
+        if (abortRequested)
+            abortSequence();
+        if (n < kBlock)
+            break;
+    }
+    data.finishSending();
+    finishTransfer(job, TWorkMode::wmWrite, carried);
+}
+
+// A local failure mid-transfer (disk full, a throwing handler): tell the server to stop, so that the
+// session stays in step for the next command.
+void TIdFTP::Impl::abortAfterLocalFailure() noexcept
+{
+    if (!control.isOpen())
+        return;
+    try {
+        abortRequested = true;
+        abortSequence();
+    } catch (...) {
+    }
+}
+
+void TIdFTP::Impl::finishTransfer(const Job& job, TWorkMode mode, std::int64_t total)
+{
+    // The wait for the final reply gets one ReadTimeout in all, heartbeats included, and no more
+    // than the job has left.
+    auto deadline = std::chrono::steady_clock::now() + self.ReadTimeout;
+    if (job.deadline)
+        deadline = std::min(deadline, *job.deadline);
+    if (job.workEvents && self.OnWork)
+        awaitFinalReply(mode, total, deadline);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    FtpReply reply = readReply(std::max(std::chrono::milliseconds(1), left));
+    if (reply.code < 200 || reply.code >= 300)
+        refused(job.verb, reply);
+    if (data.killed())
+        throw FtpError("A conexão de dados foi encerrada antes do fim da transferência.");
+}
+
+// After an upload the socket buffers may still hold megabytes the server has not read; until its
+// final reply comes, the last work event is repeated so that a stop request is still heard.
+void TIdFTP::Impl::awaitFinalReply(TWorkMode mode, std::int64_t total,
+                                     std::chrono::steady_clock::time_point deadline)
+{
+    while (!control.hasBufferedInput() && std::chrono::steady_clock::now() < deadline) {
+        pollfd watch{control.descriptor(), POLLIN, 0};
+        const int ready = ::poll(&watch, 1, static_cast<int>(kHeartbeat.count()));
+        if (ready > 0 || (ready < 0 && errno != EINTR))
+            return; // the reply, a hang-up or an error: readReply tells which
+        try {
+            self.OnWork(mode, total);
+        } catch (...) {
+            abortAfterLocalFailure();
+            throw;
+        }
+        if (abortRequested)
+            abortSequence();
+    }
+}
+
+void TIdFTP::Impl::abortSequence()
+{
+    abortSent = true;
+    // A server that got ABOR answers at once; one that does not is given up soon, so that a stop
+    // (a closing screen, a host on its way out) is never held for a whole time-out.
+    const auto replyWait = std::min<std::chrono::milliseconds>(self.ReadTimeout, kAbortReplyWait);
+    try {
+        try {
+            control.sendAbort();
+        } catch (...) {
+            noticeClosed();
+            throw;
+        }
+        data.abandon();
+        // The transfer's own reply (426, or 226 when it had ended), then the reply to ABOR.
+        // A 225 first means the server had no transfer to answer for.
+        FtpReply first = readReply(replyWait);
+        if (first.code != 225)
+            readReply(replyWait);
+    } catch (const FtpError&) {
+        data.close();
+        status(TIdStatus::ftpAborted, "Transferência cancelada.");
+        throw FtpAborted("Transferência cancelada; a conexão com o servidor FTP foi encerrada.");
+    }
+    status(TIdStatus::ftpAborted, "Transferência cancelada.");
+    throw FtpAborted("Transferência cancelada.");
+}
+
+} // namespace Platform

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "platform/common/work_mode.h"
+#include "platform/ftp/ftp_errors.h"
+#include "platform/common/platform_export.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Platform {
+
+// Connection and transfer states reported through TIdFTP::OnStatus. The ordinals are fixed:
+// the screen's lamp compares against hsConnected (2).
+enum class TIdStatus {
+    hsResolving = 0,
+    hsConnecting = 1,
+    hsConnected = 2,
+    hsDisconnecting = 3,
+    hsDisconnected = 4,
+    hsStatusText = 5,
+    ftpTransfer = 6,
+    ftpReady = 7,
+    ftpAborted = 8
+};
+
+enum class TIdFTPTransferType { ftASCII, ftBinary };
+
+// FTP client: one control connection, data connections active (EPRT, then PORT; taken only from
+// the control connection's peer) or passive (EPSV, then PASV). Names and paths are UTF-8 here and
+// CP1252 on the wire. Every network wait is bounded by ConnectTimeout or ReadTimeout; one reply
+// is at most 1 MiB. Used from one thread; Abort() and KillDataChannel() may also come from
+// another thread or from inside OnWork.
+class PLATFORM_API TIdFTP {
+public:
+    std::string Host;
+    int Port = 21;
+    std::string Username;
+    std::string Password;
+    bool Passive = false;
+    std::chrono::milliseconds ConnectTimeout{15000};
+    std::chrono::milliseconds ReadTimeout{60000};
+    // A listing as a whole, final reply included (each read has ReadTimeout besides).
+    std::chrono::milliseconds ListingTimeout{60000};
+
+    std::function<void(TIdStatus, const std::string&)> OnStatus;
+    // expected is 0 when unknown
+    std::function<void(TWorkMode, std::int64_t expected)> OnWorkBegin;
+    // count is the number of bytes carried so far; one call per 256 KiB block, at least one every
+    // 100 ms while a block is under way, and the last one repeated every 100 ms while the server
+    // has yet to confirm the end (so Abort is heard at any rate)
+    std::function<void(TWorkMode, std::int64_t count)> OnWork;
+    // also raised when the transfer fails or is aborted, before the exception leaves
+    std::function<void(TWorkMode)> OnWorkEnd;
+
+    TIdFTP();
+    ~TIdFTP();
+    TIdFTP(const TIdFTP&) = delete;
+    TIdFTP& operator=(const TIdFTP&) = delete;
+
+    // Opens the control connection (ConnectTimeout), reads the banner, sends USER and PASS and
+    // raises the connected status. Throws FtpError with the server's text on a refusal,
+    // FtpTimeout when the server does not answer; the password is never part of a message.
+    void Connect();
+    // True while the control connection is open; notices a server that hung up, without sending.
+    bool Connected() const;
+    // Sends QUIT when the session is idle (its reply awaited at most a second), then closes.
+    // Never throws.
+    void Disconnect();
+    // The same as Disconnect.
+    void Quit();
+
+    // CWD dir. Throws FtpError with the server's text when refused (550 for a missing directory).
+    void ChangeDir(const std::string& dir);
+    // PWD; the quoted path of the 257 reply with doubled quotes undone ("" when the reply has none).
+    std::string RetrieveCurrentDir();
+    // EPRT (or PORT, or EPSV/PASV when Passive), LIST; the listing's lines, CP1252 decoded.
+    // Throws FtpError when the listing passes its size limits or ListingTimeout (the session is
+    // kept in step by ABOR, or closed).
+    void List(std::vector<std::string>& lines);
+    // TYPE I or TYPE A.
+    void TransferType(TIdFTPTransferType type);
+    // SIZE name; the size in bytes. Throws FtpError when refused or unparsable.
+    std::int64_t Size(const std::string& name);
+
+    // RETR into a local file (created, or truncated when overwrite) or a stream, with the work
+    // events per block. size is what SIZE announced (-1: unknown): the download must bring exactly
+    // that many bytes, and no byte beyond it is written. Throws FtpError (refusal, a broken data
+    // connection, a local write error, "recebidos X de Y bytes" for another count), FtpTimeout,
+    // or FtpAborted after Abort.
+    void Get(const std::string& remote, const std::string& localPath, bool overwrite, std::int64_t size = -1);
+    void Get(const std::string& remote, std::ostream& out, std::int64_t size = -1);
+    // STOR (APPE when append) from a local file or a stream; the same events and exceptions as Get.
+    void Put(const std::string& localPath, const std::string& remote, bool append);
+    void Put(std::istream& in, const std::string& remote, bool append);
+
+    // DELE, RMD, MKD; FtpError with the server's text when refused (never recursive).
+    void Delete(const std::string& name);
+    void RemoveDir(const std::string& name);
+    void MakeDir(const std::string& name);
+
+    // From any thread: asks the running transfer to stop. The transfer's thread then sends IAC IP,
+    // IAC DM (urgent), ABOR, closes the data connection and reads both replies, and throws FtpAborted.
+    void Abort();
+    // From any thread: closes the data connection under a running transfer.
+    void KillDataChannel();
+
+    // Sends any command; returns the reply code, or throws FtpError when the code is not one of
+    // okCodes (an empty list accepts every reply).
+    int SendCmd(const std::string& command, std::initializer_list<int> okCodes);
+    const std::string& LastReply() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace Platform
