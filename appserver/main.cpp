@@ -5,10 +5,8 @@
 #include "appserver/app_store.h"
 #include "appserver/command_line.h"
 #include "appserver/gateway_handler.h"
+#include "appserver/guarded_http_server.h"
 #include "appserver/tls_setup.h"
-
-#include <Poco/Net/HTTPServer.h>
-#include <Poco/Net/HTTPServerParams.h>
 
 #include <csignal>
 #include <iostream>
@@ -23,7 +21,7 @@ Poco::Net::HTTPRequestHandlerFactory::Ptr handlerFactory(const AppServer::Option
 {
     if (options.gateway)
         return Poco::makeShared<AppServer::GatewayHandlerFactory>(
-            AppServer::GatewayConfig{options.store, options.login, options.password});
+            AppServer::GatewayConfig{options.store, options.login, options.password, options.maxUploadBytes});
     AppServer::AppStore(options.db).applySchema();
     return Poco::makeShared<AppServer::AppRequestHandlerFactory>(options.db);
 }
@@ -57,13 +55,15 @@ int main(int argc, char** argv)
         std::cerr << "vop-appserver: " << e.what() << "\n" << AppServer::usage();
         return 2;
     }
+    if (options.help) {
+        std::cout << AppServer::usage();
+        return 0;
+    }
     try {
-        auto params = Poco::makeAuto<Poco::Net::HTTPServerParams>();
-        params->setKeepAlive(true);
-        params->setMaxKeepAliveRequests(100000);
-        params->setKeepAliveTimeout(Poco::Timespan(60, 0));
-        Poco::Net::HTTPServer server(handlerFactory(options),
-            AppServer::listeningSocket(options.host, options.port, options.certFile, options.keyFile), params);
+        AppServer::ServerLimits limits;
+        limits.headerTimeout = std::chrono::milliseconds(options.headerTimeoutMs);
+        AppServer::GuardedHttpServer server(handlerFactory(options),
+            AppServer::listeningSocket(options.host, options.port, options.certFile, options.keyFile), limits);
         server.start();
         std::cout << server.port() << std::endl;
         std::cerr << "vop-appserver: " << (options.gateway ? "gateway for " + options.store : "application server on " + options.db)
@@ -72,7 +72,7 @@ int main(int argc, char** argv)
             stopWhenStdinEnds();
         int signal = 0;
         sigwait(&stopSignals, &signal);
-        server.stopAll(true);
+        server.stop();
     } catch (const Poco::Exception& e) {
         std::cerr << "vop-appserver: " << e.displayText() << std::endl;
         return 1;
