@@ -13,6 +13,7 @@
 #include <thread>
 
 #include <pthread.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +25,17 @@ Poco::Net::HTTPRequestHandlerFactory::Ptr handlerFactory(const AppServer::Option
             AppServer::GatewayConfig{options.store, options.login, options.password, options.maxUploadBytes});
     AppServer::AppStore(options.db).applySchema();
     return Poco::makeShared<AppServer::AppRequestHandlerFactory>(options.db);
+}
+
+// Every worker's connection holds two descriptors (the watchdog keeps a duplicate) and the queue one
+// each: the soft limit of 1024 would be near at full load, so it is raised to the hard one.
+void raiseDescriptorLimit()
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 void stopWhenStdinEnds()
@@ -59,6 +71,7 @@ int main(int argc, char** argv)
         std::cout << AppServer::usage();
         return 0;
     }
+    raiseDescriptorLimit();
     try {
         AppServer::ServerLimits limits;
         limits.headerTimeout = std::chrono::milliseconds(options.headerTimeoutMs);

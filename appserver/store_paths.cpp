@@ -2,6 +2,7 @@
 
 #include "appserver/gateway_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -25,9 +26,8 @@ std::string resolved(const std::string& path)
 // one over the file system's 255 bytes could never be created.
 void checkEntry(const std::string& entry)
 {
-    for (const char c : entry)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            throw GatewayError(400, "Nome inválido: caracteres de controle não são permitidos");
+    if (hasControlCharacter(entry))
+        throw GatewayError(400, "Nome inválido: caracteres de controle não são permitidos");
     if (entry.size() > 255)
         throw GatewayError(400, "Nome inválido: mais de 255 bytes");
 }
@@ -38,6 +38,11 @@ bool under(const std::string& path, const std::string& root)
 }
 
 } // namespace
+
+bool hasControlCharacter(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
 
 StorePaths::StorePaths(const std::string& root) : root_(resolved(root))
 {

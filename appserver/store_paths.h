@@ -32,4 +32,7 @@ private:
     std::string root_;
 };
 
+// True when text holds a byte below 0x20 or 0x7F.
+bool hasControlCharacter(const std::string& text);
+
 } // namespace AppServer

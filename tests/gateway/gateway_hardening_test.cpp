@@ -192,7 +192,10 @@ TEST_F(GatewayHardening, NamesWithControlCharactersOrOver255BytesAreRefused)
     EXPECT_EQ(status([&] { client.Get(url(base, "list", {{"dir", "/x\r\n"}})); }), 400);
     EXPECT_EQ(status([&] { client.Get(url(base, "list", {{"dir", "/" + std::string(256, 'd')}})); }), 400);
     EXPECT_EQ(storeNames(), std::vector<std::string>{"real.xml"});
+    // Such a name made on the disk (or through FTP) stays out of the listing.
+    writeFile(store.root + "/" + forged, "x");
     EXPECT_EQ(client.Get(url(base, "list", {{"dir", "/"}})).find("FORGED"), std::string::npos);
+    fs::remove(store.root + "/" + forged);
 
     client.Post(url(base, "mkdir", {{"dir", "/"}, {"name", std::string(255, 'n')}})); // the longest allowed
     EXPECT_TRUE(fs::is_directory(store.root + "/" + std::string(255, 'n')));
