@@ -1,9 +1,12 @@
 #include "appserver/app_request_handler.h"
 
+#include "appserver/capped_input_stream.h"
+#include "appserver/guarded_http_server.h"
+#include "appserver/request_gate.h"
+
 #include <Poco/JSON/Parser.h>
 #include <Poco/Net/HTTPServerRequest.h>
 #include <Poco/Net/HTTPServerResponse.h>
-#include <Poco/StreamCopier.h>
 #include <Poco/URI.h>
 
 #include <chrono>
@@ -12,6 +15,9 @@
 
 namespace AppServer {
 namespace {
+
+// A call's arguments are a few short texts.
+constexpr std::uint64_t bodyLimit = 1024 * 1024;
 
 // The call's arguments; texts are passed on as they are, other scalars as their JSON text.
 std::vector<std::string> parseArgs(const std::string& body)
@@ -51,43 +57,61 @@ std::vector<std::string> pathSegments(const std::string& target)
     return segments;
 }
 
-void send(Poco::Net::HTTPServerResponse& response, const AppReply& reply)
+void send(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response, const AppReply& reply,
+    bool bodyLeft = false)
 {
     if (reply.delayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
-    response.setStatusAndReason(static_cast<Poco::Net::HTTPResponse::HTTPStatus>(reply.status));
-    response.setContentType("application/json; charset=utf-8");
-    response.setContentLength(static_cast<std::streamsize>(reply.body.size()));
-    response.send() << reply.body;
+    sendReply(request, response, reply.status, "application/json; charset=utf-8", reply.body, bodyLeft);
 }
 
 } // namespace
 
 void AppRequestHandler::handleRequest(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response)
 {
+    // The head alone decides a refusal; the body is read only when it may be used, and never echoed.
+    if (!knownMethod(request)) {
+        response.set("Allow", "GET, POST");
+        send(request, response, {405, errorBody("Método não permitido: " + request.getMethod()), 0}, true);
+        return;
+    }
+    const BodyVerdict verdict = judgeBody(request, bodyLimit);
+    if (verdict != BodyVerdict::none && verdict != BodyVerdict::fits) {
+        send(request, response, {verdictStatus(verdict), errorBody(verdictText(verdict, bodyLimit)), 0}, true);
+        return;
+    }
     std::string body;
-    Poco::StreamCopier::copyToString(request.stream(), body);
+    if (verdict == BodyVerdict::fits) {
+        // The head's short deadline covers the body too: nobody may hold a worker by trickling it.
+        GuardedHttpServer::startBodyDeadline();
+        const bool whole = readCapped(request.stream(), bodyLimit, body);
+        GuardedHttpServer::endBodyDeadline();
+        if (!whole) {
+            send(request, response, {413, errorBody(verdictText(BodyVerdict::tooLarge, bodyLimit)), 0}, true);
+            return;
+        }
+    }
 
     const std::vector<std::string> segments = pathSegments(request.getURI());
     const bool underServers = !segments.empty() && segments[0] == "servers";
     const std::string& verb = request.getMethod();
 
     if (underServers && segments.size() == 2 && verb == Poco::Net::HTTPRequest::HTTP_GET) {
-        send(response, store_.connect(segments[1]));
+        send(request, response, store_.connect(segments[1]));
         return;
     }
     if (underServers && segments.size() == 3 && verb == Poco::Net::HTTPRequest::HTTP_POST) {
         std::vector<std::string> args;
         try {
             args = parseArgs(body);
-        } catch (const std::exception& e) {
-            send(response, {400, errorBody(std::string("Malformed call body: ") + e.what()), 0});
+        } catch (const std::exception&) {
+            send(request, response, {400, errorBody("Corpo da chamada malformado"), 0});
             return;
         }
-        send(response, store_.call(segments[1], segments[2], args));
+        send(request, response, store_.call(segments[1], segments[2], args));
         return;
     }
-    send(response, {404, errorBody("No such resource: " + verb + " " + request.getURI()), 0});
+    send(request, response, {404, errorBody("No such resource: " + verb + " " + request.getURI()), 0});
 }
 
 Poco::Net::HTTPRequestHandler* AppRequestHandlerFactory::createRequestHandler(const Poco::Net::HTTPServerRequest&)

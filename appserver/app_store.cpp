@@ -112,7 +112,7 @@ Poco::Dynamic::Var getTableData(const SqliteDb& db, const std::vector<std::strin
     SqliteStatement query(db, "SELECT content FROM local_cache WHERE table_name = ?");
     query.bind(1, args[0]);
     if (!query.step())
-        throw CallError(404, "No local-cache data named '" + args[0] + "'");
+        throw CallError(404, "No local-cache data under the name given"); // the name is the caller's text: not echoed
     if (sqlite3_column_type(query.handle(), 0) == SQLITE_NULL)
         return {};
     return query.text(0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,13 @@ struct Options {
     int port = 0;                    // 0: any free port, printed as the first line
     std::string certFile, keyFile;   // TLS when both are given
     bool watchStdin = false;         // stop when standard input reaches its end (the launcher died)
+    int headerTimeoutMs = 10000;     // the whole request head must arrive within this time
+    std::uint64_t maxUploadBytes = std::uint64_t(2) << 30; // gateway: larger uploads are refused with 413
+    bool help = false;               // --help: print the usage and stop
 };
 
-// Throws std::invalid_argument with a usage message on a bad command line.
+// Throws std::invalid_argument with a usage message on a bad command line. With --help anywhere the
+// rest is not checked.
 Options parseOptions(const std::vector<std::string>& args);
 
 std::string usage();

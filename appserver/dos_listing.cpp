@@ -39,7 +39,8 @@ std::string dosListing(const std::string& realDir, const StorePaths& paths)
 
     std::string utf8;
     for (const auto& name : names) {
-        if (name.rfind(uploadTempPrefix, 0) == 0)
+        // A name with a line end, made on the disk or through FTP, would forge listing lines.
+        if (name.rfind(uploadTempPrefix, 0) == 0 || hasControlCharacter(name))
             continue;
         const std::string path = realDir + "/" + name;
         struct stat info {};

@@ -13,7 +13,8 @@ class StorePaths;
 std::string dosListingLine(const std::string& name, bool directory, std::uint64_t size, std::time_t modified);
 
 // The listing of a real directory inside the store, sorted by name, CRLF line ends, CP1252.
-// Entries that lead out of the store (symlinks), dangling links and unfinished uploads are left out.
+// Entries that lead out of the store (symlinks), dangling links, unfinished uploads and names with
+// control characters are left out.
 std::string dosListing(const std::string& realDir, const StorePaths& paths);
 
 // Uploads are written under this prefix and renamed when complete.

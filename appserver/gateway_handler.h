@@ -5,6 +5,7 @@
 #include <Poco/Net/HTTPRequestHandler.h>
 #include <Poco/Net/HTTPRequestHandlerFactory.h>
 
+#include <cstdint>
 #include <string>
 
 namespace AppServer {
@@ -13,10 +14,13 @@ struct GatewayConfig {
     std::string store;
     std::string login;
     std::string password;
+    std::uint64_t uploadLimit = std::uint64_t(2) << 30; // bytes of one upload request
 };
 
 // The HTTP gateway over one store folder: .../cwd, .../list, .../file (GET and POST), .../delete,
-// .../mkdir, whatever path prefix comes before the endpoint. HTTP Basic credentials on every request.
+// .../mkdir, whatever path prefix comes before the endpoint. HTTP Basic credentials on every request,
+// checked with the method and the announced body length before any of the body is read; a refusal
+// that leaves a body unread ends the connection.
 class GatewayHandler : public Poco::Net::HTTPRequestHandler {
 public:
     GatewayHandler(const GatewayConfig& config, const StorePaths& paths) : config_(config), paths_(paths) {}

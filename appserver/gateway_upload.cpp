@@ -2,6 +2,7 @@
 
 #include "appserver/dos_listing.h"
 #include "appserver/gateway_error.h"
+#include "appserver/system_error_text.h"
 
 #include <Poco/NullStream.h>
 #include <Poco/Net/MessageHeader.h>
@@ -10,7 +11,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <vector>
 
@@ -30,7 +30,7 @@ void writeAll(int fd, const char* data, std::size_t size)
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            throw GatewayError(500, std::string("Cannot write the file: ") + std::strerror(errno));
+            throw GatewayError(500, "Não foi possível gravar o arquivo: " + systemErrorText(errno));
         }
         data += written;
         size -= static_cast<std::size_t>(written);
@@ -39,7 +39,7 @@ void writeAll(int fd, const char* data, std::size_t size)
 
 GatewayError storeError(const std::string& name, int error)
 {
-    return GatewayError(error == EISDIR ? 409 : 500, "Cannot store " + name + ": " + std::strerror(error));
+    return GatewayError(error == EISDIR ? 409 : 500, "Não foi possível gravar " + name + ": " + systemErrorText(error));
 }
 
 } // namespace
@@ -68,7 +68,7 @@ void GatewayUpload::openNamed()
     buffer.push_back('\0');
     fd_ = ::mkostemp(buffer.data(), O_CLOEXEC);
     if (fd_ < 0)
-        throw GatewayError(500, std::string("Cannot create the file: ") + std::strerror(errno));
+        throw GatewayError(500, "Não foi possível criar o arquivo: " + systemErrorText(errno));
     tempPath_ = buffer.data();
     ::fchmod(fd_, 0644);
 }

@@ -5,16 +5,15 @@
 #include "appserver/app_store.h"
 #include "appserver/command_line.h"
 #include "appserver/gateway_handler.h"
+#include "appserver/guarded_http_server.h"
 #include "appserver/tls_setup.h"
-
-#include <Poco/Net/HTTPServer.h>
-#include <Poco/Net/HTTPServerParams.h>
 
 #include <csignal>
 #include <iostream>
 #include <thread>
 
 #include <pthread.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -23,9 +22,20 @@ Poco::Net::HTTPRequestHandlerFactory::Ptr handlerFactory(const AppServer::Option
 {
     if (options.gateway)
         return Poco::makeShared<AppServer::GatewayHandlerFactory>(
-            AppServer::GatewayConfig{options.store, options.login, options.password});
+            AppServer::GatewayConfig{options.store, options.login, options.password, options.maxUploadBytes});
     AppServer::AppStore(options.db).applySchema();
     return Poco::makeShared<AppServer::AppRequestHandlerFactory>(options.db);
+}
+
+// Every worker's connection holds two descriptors (the watchdog keeps a duplicate) and the queue one
+// each: the soft limit of 1024 would be near at full load, so it is raised to the hard one.
+void raiseDescriptorLimit()
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 void stopWhenStdinEnds()
@@ -57,13 +67,16 @@ int main(int argc, char** argv)
         std::cerr << "vop-appserver: " << e.what() << "\n" << AppServer::usage();
         return 2;
     }
+    if (options.help) {
+        std::cout << AppServer::usage();
+        return 0;
+    }
+    raiseDescriptorLimit();
     try {
-        auto params = Poco::makeAuto<Poco::Net::HTTPServerParams>();
-        params->setKeepAlive(true);
-        params->setMaxKeepAliveRequests(100000);
-        params->setKeepAliveTimeout(Poco::Timespan(60, 0));
-        Poco::Net::HTTPServer server(handlerFactory(options),
-            AppServer::listeningSocket(options.host, options.port, options.certFile, options.keyFile), params);
+        AppServer::ServerLimits limits;
+        limits.headerTimeout = std::chrono::milliseconds(options.headerTimeoutMs);
+        AppServer::GuardedHttpServer server(handlerFactory(options),
+            AppServer::listeningSocket(options.host, options.port, options.certFile, options.keyFile), limits);
         server.start();
         std::cout << server.port() << std::endl;
         std::cerr << "vop-appserver: " << (options.gateway ? "gateway for " + options.store : "application server on " + options.db)
@@ -72,7 +85,7 @@ int main(int argc, char** argv)
             stopWhenStdinEnds();
         int signal = 0;
         sigwait(&stopSignals, &signal);
-        server.stopAll(true);
+        server.stop();
     } catch (const Poco::Exception& e) {
         std::cerr << "vop-appserver: " << e.displayText() << std::endl;
         return 1;

@@ -2,6 +2,7 @@
 
 #include "appserver/gateway_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -21,12 +22,27 @@ std::string resolved(const std::string& path)
     return real ? std::string(real.get()) : std::string();
 }
 
+// A name with a line end or another control byte would forge lines in the listings everybody reads;
+// one over the file system's 255 bytes could never be created.
+void checkEntry(const std::string& entry)
+{
+    if (hasControlCharacter(entry))
+        throw GatewayError(400, "Nome inválido: caracteres de controle não são permitidos");
+    if (entry.size() > 255)
+        throw GatewayError(400, "Nome inválido: mais de 255 bytes");
+}
+
 bool under(const std::string& path, const std::string& root)
 {
     return path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 && path[root.size()] == '/');
 }
 
 } // namespace
+
+bool hasControlCharacter(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
 
 StorePaths::StorePaths(const std::string& root) : root_(resolved(root))
 {
@@ -37,8 +53,6 @@ StorePaths::StorePaths(const std::string& root) : root_(resolved(root))
 
 std::string StorePaths::join(const std::string& current, const std::string& target)
 {
-    if (current.find('\0') != std::string::npos || target.find('\0') != std::string::npos)
-        throw GatewayError(400, "Invalid path");
     const std::string combined = (!target.empty() && target[0] == '/') ? target : current + "/" + target;
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -48,9 +62,10 @@ std::string StorePaths::join(const std::string& current, const std::string& targ
         start = slash + 1;
         if (part.empty() || part == ".")
             continue;
+        checkEntry(part);
         if (part == "..") {
             if (parts.empty())
-                throw GatewayError(403, "Path leaves the store: " + target);
+                throw GatewayError(403, "Caminho fora da área do servidor: " + target);
             parts.pop_back();
         } else
             parts.push_back(part);
@@ -64,11 +79,10 @@ std::string StorePaths::join(const std::string& current, const std::string& targ
 void StorePaths::checkName(const std::string& name)
 {
     if (name.empty())
-        throw GatewayError(400, "Missing name");
-    if (name.find('\0') != std::string::npos)
-        throw GatewayError(400, "Invalid name");
+        throw GatewayError(400, "Nome não informado");
+    checkEntry(name);
     if (name == "." || name == ".." || name.find('/') != std::string::npos)
-        throw GatewayError(403, "Name leaves the directory: " + name);
+        throw GatewayError(403, "Nome fora do diretório: " + name);
 }
 
 std::string StorePaths::directory(const std::string& virtualDir) const
@@ -77,7 +91,7 @@ std::string StorePaths::directory(const std::string& virtualDir) const
     const std::string real = existing(root_ + (virtualPath == "/" ? "" : virtualPath));
     struct stat info {};
     if (::stat(real.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        throw GatewayError(404, "Not a directory: " + virtualPath);
+        throw GatewayError(404, "Não é um diretório: " + virtualPath);
     return real;
 }
 
@@ -86,11 +100,11 @@ std::string StorePaths::existing(const std::string& realPath) const
     const std::string real = resolved(realPath);
     if (real.empty()) {
         if (errno == ENOENT || errno == ENOTDIR)
-            throw GatewayError(404, "Not found: " + realPath.substr(std::min(realPath.size(), root_.size())));
-        throw GatewayError(403, "Access denied");
+            throw GatewayError(404, "Não encontrado: " + realPath.substr(std::min(realPath.size(), root_.size())));
+        throw GatewayError(403, "Acesso negado");
     }
     if (!under(real, root_))
-        throw GatewayError(403, "Path leaves the store");
+        throw GatewayError(403, "Caminho fora da área do servidor");
     return real;
 }
 

@@ -8,10 +8,16 @@
 #include <Poco/Net/HTTPClientSession.h>
 #include <Poco/Net/HTTPRequest.h>
 #include <Poco/Net/HTTPResponse.h>
+#include <Poco/Net/SocketAddress.h>
+#include <Poco/Net/StreamSocket.h>
+#include <Poco/PipeStream.h>
 #include <Poco/Process.h>
 #include <Poco/StreamCopier.h>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
 
 using Mrv::TNetConnection;
 using TestSupport::AppServerProcess;
@@ -192,6 +198,62 @@ TEST(AppServerProtocol, StatusCodesAndBodiesOnTheWire)
     EXPECT_EQ(ok.second, R"({"result":"Address=127.0.0.9&Login=l&Password=p&Path=gw&FileDir=/"})");
 }
 
+TEST(AppServerHardening, IdleClientsDoNotStarveTheLink)
+{
+    AppServerProcess server(seededSql, "127.0.31.7", {"--header-timeout-ms", "1500"});
+    const Poco::Net::SocketAddress address(server.host(), static_cast<Poco::UInt16>(server.port()));
+    std::vector<Poco::Net::StreamSocket> idle;
+    for (int i = 0; i < 100; ++i)
+        idle.emplace_back(address);
+    const auto start = std::chrono::steady_clock::now();
+    const auto general = link(server, "Bib.rdmDBGeral");
+    EXPECT_EQ(Mrv::dataPacketFromReply(general->AppServer("GetHttp")).rows.size(), 1u);
+    EXPECT_EQ(Mrv::dataPacketFromReply(general->AppServer("GetHttp")).rows.size(), 1u);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+    // An idle connection is closed at the head's deadline.
+    ASSERT_TRUE(idle.front().poll(Poco::Timespan(3, 0), Poco::Net::Socket::SELECT_READ));
+    char byte;
+    EXPECT_EQ(idle.front().receiveBytes(&byte, 1), 0);
+}
+
+TEST(AppServerHardening, RefusesFromTheHeadAndNeverEchoesABody)
+{
+    AppServerProcess server(seededSql, "127.0.31.8");
+    const auto raw = [&](const std::string& bytes) { return TestSupport::rawExchange(server.host(), server.port(), bytes); };
+    const std::string call = "POST /servers/Bib.rdmLocalCache/GetTableData HTTP/1.1\r\nHost: x\r\n";
+
+    auto reply = raw("PUT /servers/Bib.rdmDBGeral HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000\r\n\r\nabc");
+    EXPECT_EQ(reply.status, 405);
+    EXPECT_TRUE(reply.closed);
+    reply = raw(call + "\r\n{\"args\":[\"\"]}");
+    EXPECT_EQ(reply.status, 411);
+    EXPECT_LT(reply.seconds, 1.0);
+    EXPECT_TRUE(reply.closed);
+    reply = raw(call + "Content-Length: 268435456\r\n\r\n{\"args\":[");
+    EXPECT_EQ(reply.status, 413);
+    EXPECT_LT(reply.seconds, 1.0);
+    EXPECT_TRUE(reply.closed);
+    const std::string big = "{\"args\":[\"" + std::string(1100000, 'x') + "\"]}";
+    char size[16];
+    std::snprintf(size, sizeof size, "%zx\r\n", big.size());
+    reply = raw(call + "Transfer-Encoding: chunked\r\n\r\n" + size + big + "\r\n0\r\n\r\n");
+    EXPECT_EQ(reply.status, 413);
+    EXPECT_TRUE(reply.closed);
+
+    // Whatever the caller sent stays out of the reply, in every error.
+    const std::string marker = "MARCADOR-DO-CORPO";
+    for (const auto& [path, body] : std::vector<std::pair<std::string, std::string>>{
+             {"/servers/Bib.rdmLocalCache/GetTableData", "{\"args\":[\"" + marker + "\"]}"},
+             {"/servers/Bib.rdmLocalCache/GetTableData", "{" + marker},
+             {"/servers/Nope/Nada", marker},
+             {"/elsewhere", marker}}) {
+        reply = raw("POST " + path + " HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        EXPECT_GE(reply.status, 400) << path;
+        EXPECT_EQ(reply.body.find(marker), std::string::npos) << reply.body;
+        EXPECT_FALSE(reply.closed) << "a body read whole leaves the connection usable";
+    }
+}
+
 TEST(AppServerProcessTest, DemoSeedAndBadCommandLines)
 {
     TestSupport::TempDir dir;
@@ -215,4 +277,10 @@ TEST(AppServerProcessTest, DemoSeedAndBadCommandLines)
         Poco::ProcessHandle bad = Poco::Process::launch(TestPaths::binDir() + "/vop-appserver", args, nullptr, nullptr, nullptr);
         EXPECT_EQ(bad.wait(), 2);
     }
+    Poco::Pipe usage;
+    Poco::ProcessHandle help = Poco::Process::launch(TestPaths::binDir() + "/vop-appserver", {"--help"}, nullptr, &usage, nullptr);
+    Poco::PipeInputStream text(usage);
+    const std::string printed((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(help.wait(), 0);
+    EXPECT_EQ(printed.rfind("usage: vop-appserver", 0), 0u) << printed;
 }

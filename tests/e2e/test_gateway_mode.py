@@ -213,7 +213,7 @@ def test_gateway_download_is_busy_cancels_whole_and_reports_a_missing_file(tmp_p
         "Já existe um download ou upload em andamento. Aguarde o término ou aborte a transferência."]
     assert cancelled["screen"]["status"][1] == "Transferência Cancelada."
     assert kept.read_bytes() == b"a do usuario"
-    assert failed["screen"]["status"][1] == "Falha na transferência: Not found: %s/nota fiscal.xml." % HOME
+    assert failed["screen"]["status"][1] == "Falha na transferência: Não encontrado: %s/nota fiscal.xml." % HOME
     assert not missing_target.exists()
     assert sorted(p.name for p in tmp_path.iterdir() if ".part-" in p.name) == []
 
@@ -236,7 +236,7 @@ def test_refresh_and_directory_delete_through_the_gateway(tmp_path):
         assert (world.store / ORG_HOME / "cheia" / "a.xml").exists()
         assert not (world.store / ORG_HOME / "202401").exists()
     opened, refused, refreshed, deleted = result.dumps
-    assert errors(refused) == ["Directory not empty: cheia"]
+    assert errors(refused) == ["Diretório não vazio: cheia"]
     assert names(refused) == names(opened) and "chegou.xml" not in names(refused)  # not reloaded
     assert "chegou.xml" in names(refreshed)
     assert "202401" not in names(deleted) and "cheia" in names(deleted)

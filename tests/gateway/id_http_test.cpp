@@ -156,7 +156,7 @@ TEST_F(HttpClientOnGateway, ErrorStatusCarriesTheServersText)
         FAIL() << "404 must raise";
     } catch (const HttpError& e) {
         EXPECT_EQ(e.StatusCode(), 404);
-        EXPECT_EQ(std::string(e.what()), "Not found: /nada.xml");
+        EXPECT_EQ(std::string(e.what()), "Não encontrado: /nada.xml");
     }
     EXPECT_TRUE(log.begins.empty()) << "an error reply is no transfer";
     // The kept-alive connection still works after an error.

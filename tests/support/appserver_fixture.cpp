@@ -2,14 +2,20 @@
 
 #include "tests/support/test_paths.h"
 
+#include <Poco/Exception.h>
 #include <Poco/PipeStream.h>
 
 #include <sqlite3.h>
 
+#include <Poco/Net/SocketAddress.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -92,13 +98,15 @@ void execSql(const std::string& dbPath, const std::string& sql)
     }
 }
 
-AppServerProcess::AppServerProcess(const std::string& dbSql, const std::string& host)
+AppServerProcess::AppServerProcess(const std::string& dbSql, const std::string& host, const std::vector<std::string>& extraArgs)
     : host_(host), dbPath_(dir_.path() + "/appserver.db")
 {
     execSql(dbPath_, readFile(TestPaths::sourceDir() + "/appserver/schema.sql"));
     if (!dbSql.empty())
         execSql(dbPath_, dbSql);
-    server_ = std::make_unique<ServerProcess>(std::vector<std::string>{"--db", dbPath_, "--host", host_, "--port", "0"});
+    std::vector<std::string> args{"--db", dbPath_, "--host", host_, "--port", "0"};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    server_ = std::make_unique<ServerProcess>(args);
 }
 
 void AppServerProcess::exec(const std::string& sql) const
@@ -109,21 +117,78 @@ void AppServerProcess::exec(const std::string& sql) const
 namespace {
 
 std::vector<std::string> gatewayArgs(const std::string& store, const std::string& login, const std::string& password,
-    const std::string& certFile, const std::string& keyFile, const std::string& host)
+    const std::string& certFile, const std::string& keyFile, const std::string& host, const std::vector<std::string>& extraArgs)
 {
     std::vector<std::string> args{"--gateway", "--store", store, "--login", login, "--password", password, "--host", host, "--port", "0"};
     if (!certFile.empty()) {
         args.insert(args.end(), {"--cert", certFile, "--key", keyFile});
     }
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     return args;
 }
 
 } // namespace
 
 GatewayProcess::GatewayProcess(const std::string& store, const std::string& login, const std::string& password,
-    const std::string& certFile, const std::string& keyFile, const std::string& host)
-    : host_(host), server_(gatewayArgs(store, login, password, certFile, keyFile, host))
+    const std::string& certFile, const std::string& keyFile, const std::string& host, const std::vector<std::string>& extraArgs)
+    : host_(host), server_(gatewayArgs(store, login, password, certFile, keyFile, host, extraArgs))
 {
+}
+
+RawReply rawExchange(Poco::Net::StreamSocket& socket, const std::string& bytes, int timeoutMs)
+{
+    RawReply reply;
+    try {
+        if (!bytes.empty())
+            socket.sendBytes(bytes.data(), static_cast<int>(bytes.size()));
+    } catch (const Poco::Exception&) {
+        return reply; // already closed by the server
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const auto left = [&] {
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        return std::max<long>(1, timeoutMs - static_cast<long>(spent.count()));
+    };
+    std::string data;
+    std::size_t wanted = std::string::npos;
+    char buffer[8192];
+    try {
+        while (wanted == std::string::npos || data.size() < wanted) {
+            socket.setReceiveTimeout(Poco::Timespan(left() * 1000));
+            const int got = socket.receiveBytes(buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            data.append(buffer, static_cast<std::size_t>(got));
+            const auto end = data.find("\r\n\r\n");
+            if (wanted == std::string::npos && end != std::string::npos) {
+                reply.head = data.substr(0, end);
+                std::smatch length;
+                static const std::regex field("\r\ncontent-length: *([0-9]+)", std::regex::icase);
+                wanted = end + 4 + (std::regex_search(reply.head, length, field) ? std::stoul(length[1]) : 0);
+            }
+        }
+    } catch (const Poco::Exception&) {
+    }
+    reply.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (wanted == std::string::npos || data.size() < wanted)
+        return reply;
+    reply.status = std::stoi(reply.head.substr(9, 3));
+    reply.body = data.substr(reply.head.size() + 4, wanted - reply.head.size() - 4);
+    try {
+        // A refusing server ends the connection with its reply; a kept one stays quiet.
+        socket.setReceiveTimeout(Poco::Timespan(0, 500000));
+        reply.closed = socket.receiveBytes(buffer, sizeof buffer) <= 0;
+    } catch (const Poco::TimeoutException&) {
+    } catch (const Poco::Exception&) {
+        reply.closed = true; // reset
+    }
+    return reply;
+}
+
+RawReply rawExchange(const std::string& host, int port, const std::string& bytes, int timeoutMs)
+{
+    Poco::Net::StreamSocket socket(Poco::Net::SocketAddress(host, static_cast<Poco::UInt16>(port)));
+    return rawExchange(socket, bytes, timeoutMs);
 }
 
 TestCertificate makeTestCertificate(const std::string& dir)

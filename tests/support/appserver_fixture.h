@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Poco/Net/StreamSocket.h>
 #include <Poco/Pipe.h>
 #include <Poco/Process.h>
 
@@ -43,10 +44,12 @@ private:
     int port_ = 0;
 };
 
-// The application server over a fresh SQLite file: the schema, then dbSql.
+// The application server over a fresh SQLite file: the schema, then dbSql; extraArgs go to its
+// command line (such as a short --header-timeout-ms).
 class AppServerProcess {
 public:
-    explicit AppServerProcess(const std::string& dbSql = {}, const std::string& host = "127.0.0.1");
+    explicit AppServerProcess(const std::string& dbSql = {}, const std::string& host = "127.0.0.1",
+        const std::vector<std::string>& extraArgs = {});
     int port() const { return server_->port(); }
     const std::string& host() const { return host_; }
     const std::string& dbPath() const { return dbPath_; }
@@ -64,7 +67,8 @@ private:
 class GatewayProcess {
 public:
     GatewayProcess(const std::string& store, const std::string& login, const std::string& password,
-        const std::string& certFile = {}, const std::string& keyFile = {}, const std::string& host = "127.0.0.1");
+        const std::string& certFile = {}, const std::string& keyFile = {}, const std::string& host = "127.0.0.1",
+        const std::vector<std::string>& extraArgs = {});
     int port() const { return server_.port(); }
     const std::string& host() const { return host_; }
     void stop() { server_.stop(); }
@@ -80,6 +84,19 @@ struct TestCertificate {
 };
 // A self-signed certificate for 127.0.0.1 (subjectAltName IP:127.0.0.1), made with openssl in dir.
 TestCertificate makeTestCertificate(const std::string& dir);
+
+// One reply read off a raw connection, for requests no well-behaved client would send.
+struct RawReply {
+    int status = 0;          // 0: the connection ended (or timed out) before a status line
+    std::string head;        // status line and header fields
+    std::string body;        // as many bytes as Content-Length said
+    double seconds = 0;      // from the last byte sent to the whole reply
+    bool closed = false;     // the server ended the connection within 0.5 s of the reply
+};
+// Sends bytes (none: only reads) on a connection already open, or on a new one to host:port, and
+// reads one reply, waiting at most timeoutMs for it.
+RawReply rawExchange(Poco::Net::StreamSocket& socket, const std::string& bytes, int timeoutMs = 5000);
+RawReply rawExchange(const std::string& host, int port, const std::string& bytes, int timeoutMs = 5000);
 
 // Runs SQL on a SQLite file; throws std::runtime_error with SQLite's message.
 void execSql(const std::string& dbPath, const std::string& sql);
