@@ -10,6 +10,7 @@
 #include "platform/http/id_http.h"
 #include "platform/common/thread.h"
 #include "mrv/prompts.h"
+#include "mrv/qt_translations.h"
 #include "mrv/quelbar.h"
 #include "mrv/scripted_prompts.h"
 
@@ -93,6 +94,10 @@ int main(int argc, char** argv)
     } catch (const std::invalid_argument&) {
     }
     QApplication app(argc, argv);
+    // Qt's own texts (file dialogs, standard buttons, context menus) in the user's language.
+    if (!Mrv::installQtTranslations())
+        std::cerr << "vop-host: Qt's translations were not found (qt6-translations-l10n); Qt's own texts stay English"
+                  << std::endl;
     Host::HostOptions options;
     try {
         options = Host::parseHostOptions(argc, argv);

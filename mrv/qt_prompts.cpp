@@ -1,10 +1,15 @@
 #include "mrv/qt_prompts.h"
 
+#include "mrv/pt_file_icon_provider.h"
+
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QStringList>
+
+#include <utility>
 
 namespace Mrv {
 
@@ -23,23 +28,44 @@ QMessageBox::Icon iconFor(DialogType type)
     return QMessageBox::NoIcon;
 }
 
+// Our own buttons carry their Portuguese text, whether or not Qt's translations are installed.
+void namePortuguese(QMessageBox& box)
+{
+    const std::pair<QMessageBox::StandardButton, const char*> names[] = {
+        {QMessageBox::Ok, "OK"}, {QMessageBox::Yes, "&Sim"}, {QMessageBox::No, "&Não"}};
+    for (const auto& [which, name] : names)
+        if (QAbstractButton* button = box.button(which))
+            button->setText(QString::fromUtf8(name));
+}
+
 void showBox(QMessageBox::Icon icon, const std::string& caption, const std::string& text)
 {
     // Qt 6.4's QMessageBox is always a widget of its own, never a native box.
     QMessageBox box(icon, qs(caption), qs(text), QMessageBox::Ok, QApplication::activeWindow());
+    namePortuguese(box);
     box.exec();
 }
 
-// Shared set-up of both file dialogs; the caller sets the mode.
-void prepare(QFileDialog& dialog, const FileDialogOptions& options)
+// Shared set-up of both file dialogs, which start where `start` says. The icon provider must outlive
+// the dialog (the dialog does not own it).
+void prepare(QFileDialog& dialog, const FileDialogOptions& options, const DialogFolders::Start& start,
+             QFileIconProvider& iconProvider)
 {
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setWindowTitle(qs(options.title));
+    dialog.setIconProvider(&iconProvider);
+    // With no title of ours, Qt's own ("Salvar como", "Abrir") is shown.
+    if (!options.title.empty())
+        dialog.setWindowTitle(qs(options.title));
+    dialog.setLabelText(QFileDialog::Accept, dialog.acceptMode() == QFileDialog::AcceptSave
+                                                 ? QStringLiteral("&Salvar")
+                                                 : QStringLiteral("&Abrir"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
     const QString filter = qtFileFilter(options.filter);
     if (!filter.isEmpty())
         dialog.setNameFilters(filter.split(QStringLiteral(";;")));
-    if (!options.fileName.empty())
-        dialog.selectFile(qs(options.fileName));
+    dialog.setDirectory(start.directory);
+    if (!start.selection.isEmpty())
+        dialog.selectFile(start.selection);
 }
 
 } // namespace
@@ -63,6 +89,7 @@ ModalResult QtPrompts::ask(const std::string& caption, const std::string& text, 
     QMessageBox box(iconFor(type), qs(caption), qs(text), QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::Yes);
+    namePortuguese(box);
     return box.exec() == QMessageBox::Yes ? ModalResult::Yes : ModalResult::No;
 }
 
@@ -78,24 +105,29 @@ void QtPrompts::inform(const std::string& caption, const std::string& text)
 
 std::optional<std::string> QtPrompts::saveFile(const FileDialogOptions& options)
 {
+    PtFileIconProvider iconProvider;
     QFileDialog dialog(QApplication::activeWindow());
-    prepare(dialog, options);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.overwritePrompt);
+    prepare(dialog, options, folders_.start(DialogFolders::Kind::Save, qs(options.fileName)), iconProvider);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().first().toStdString();
+    const QString chosen = dialog.selectedFiles().first();
+    folders_.remember(DialogFolders::Kind::Save, chosen);
+    return chosen.toStdString();
 }
 
 std::optional<std::vector<std::string>> QtPrompts::openFiles(const FileDialogOptions& options)
 {
+    PtFileIconProvider iconProvider;
     QFileDialog dialog(QApplication::activeWindow());
-    prepare(dialog, options);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(options.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    prepare(dialog, options, folders_.start(DialogFolders::Kind::Open, qs(options.fileName)), iconProvider);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
+    folders_.remember(DialogFolders::Kind::Open, dialog.selectedFiles().first());
     std::vector<std::string> paths;
     for (const QString& path : dialog.selectedFiles())
         paths.push_back(path.toStdString());
@@ -110,6 +142,8 @@ std::optional<std::string> QtPrompts::inputText(const std::string& caption, cons
     dialog.setWindowTitle(qs(caption));
     dialog.setLabelText(qs(prompt));
     dialog.setTextValue(qs(defaultText));
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Cancelar"));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue().toStdString();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mrv/dialog_folders.h"
 #include "mrv/prompts.h"
 #include "mrv_export.h"
 
@@ -8,7 +9,8 @@
 namespace Mrv {
 
 // The prompts a user answers: Qt's own (non-native) message boxes, file dialogs and input box,
-// parented to the active window.
+// parented to the active window, with Portuguese buttons. The file dialogs open where DialogFolders
+// says, each kind remembering its last folder for as long as this object lives.
 class MRV_API QtPrompts : public Prompts {
 public:
     ModalResult ask(const std::string& caption, const std::string& text, DialogType type) override;
@@ -18,6 +20,9 @@ public:
     std::optional<std::vector<std::string>> openFiles(const FileDialogOptions& options) override;
     std::optional<std::string> inputText(const std::string& caption, const std::string& prompt,
                                          const std::string& defaultText) override;
+
+private:
+    DialogFolders folders_;
 };
 
 // "Description|pattern[;pattern]|..." as the forms write filters, in Qt's "Description (pattern ...)"
