@@ -1,5 +1,7 @@
 #include "mrv/data_packet.h"
 
+#include "platform/common/net_error_text.h"
+
 #include <Poco/Dynamic/VarHolder.h>
 #include <Poco/JSON/Array.h>
 #include <Poco/JSON/Object.h>
@@ -17,20 +19,20 @@ bool knownType(const std::string& type)
 const char* describe(const Poco::Dynamic::Var& reply)
 {
     if (reply.isEmpty())
-        return "Null";
+        return "nulo";
     if (reply.isArray())
-        return "an array";
+        return "uma lista";
     if (reply.isBoolean())
-        return "a Boolean";
+        return "um valor lógico";
     if (reply.isNumeric())
-        return "a number";
-    return "an unexpected value";
+        return "um número";
+    return "um valor inesperado";
 }
 
 Poco::JSON::Array::Ptr arrayMember(const Poco::JSON::Object::Ptr& object, const std::string& key)
 {
     if (!object->has(key) || !object->isArray(key))
-        throw std::runtime_error("The application server's reply is not a data packet: \"" + key + "\" is missing");
+        throw std::runtime_error("A resposta do servidor de aplicação não é um pacote de dados: falta \"" + key + "\"");
     return object->getArray(key);
 }
 
@@ -70,34 +72,34 @@ Poco::Dynamic::Var variantFromJson(const Poco::Dynamic::Var& json)
 DataPacket dataPacketFromReply(const Poco::Dynamic::Var& reply)
 {
     if (reply.isString())
-        throw std::runtime_error(reply.convert<std::string>());
+        throw std::runtime_error(Platform::shownValue(reply.convert<std::string>()));
     if (reply.type() != typeid(Poco::JSON::Object::Ptr))
-        throw std::runtime_error(std::string("The application server's reply is not a data packet but ") + describe(reply));
+        throw std::runtime_error(std::string("A resposta do servidor de aplicação não é um pacote de dados, e sim ") + describe(reply));
     const auto object = reply.extract<Poco::JSON::Object::Ptr>();
     if (!object)
-        throw std::runtime_error("The application server's reply is not a data packet but Null");
+        throw std::runtime_error("A resposta do servidor de aplicação não é um pacote de dados, e sim nulo");
 
     DataPacket packet;
     for (const auto& item : *arrayMember(object, "fields")) {
         if (item.type() != typeid(Poco::JSON::Object::Ptr))
-            throw std::runtime_error("The application server's data packet has a malformed field");
+            throw std::runtime_error("O pacote de dados do servidor de aplicação tem um campo malformado");
         const auto field = item.extract<Poco::JSON::Object::Ptr>();
         DataPacket::Field described{field->optValue<std::string>("name", ""), field->optValue<std::string>("type", "")};
         if (described.name.empty() || !knownType(described.type))
-            throw std::runtime_error("The application server's data packet has a malformed field '" + described.name + "'");
+            throw std::runtime_error("O pacote de dados do servidor de aplicação tem o campo malformado '" + Platform::shownValue(described.name) + "'");
         packet.fields.push_back(std::move(described));
     }
     for (const auto& item : *arrayMember(object, "rows")) {
         if (item.type() != typeid(Poco::JSON::Array::Ptr))
-            throw std::runtime_error("The application server's data packet has a malformed row");
+            throw std::runtime_error("O pacote de dados do servidor de aplicação tem uma linha malformada");
         const auto row = item.extract<Poco::JSON::Array::Ptr>();
         if (!row || row->size() != packet.fields.size())
-            throw std::runtime_error("The application server's data packet has a row of the wrong width");
+            throw std::runtime_error("O pacote de dados do servidor de aplicação tem uma linha com o número errado de colunas");
         std::vector<Poco::Dynamic::Var> values;
         values.reserve(row->size());
         for (const auto& value : *row) {
             if (value.type() == typeid(Poco::JSON::Object::Ptr) || value.type() == typeid(Poco::JSON::Array::Ptr))
-                throw std::runtime_error("The application server's data packet has a value that is not a scalar");
+                throw std::runtime_error("O pacote de dados do servidor de aplicação tem um valor que não é simples");
             values.push_back(variantFromJson(value));
         }
         packet.rows.push_back(std::move(values));

@@ -2,6 +2,8 @@
 
 #include "mrv/data_packet.h"
 
+#include "platform/common/net_error_text.h"
+
 #include <Poco/Exception.h>
 #include <Poco/JSON/Array.h>
 #include <Poco/JSON/Object.h>
@@ -49,8 +51,7 @@ std::string errorText(int status, const std::string& body)
     const auto object = jsonObject(body);
     if (object && object->has("error"))
         return object->getValue<std::string>("error");
-    const auto reason = Poco::Net::HTTPResponse::getReasonForStatus(static_cast<Poco::Net::HTTPResponse::HTTPStatus>(status));
-    return "The application server answered " + std::to_string(status) + " " + reason + (body.empty() ? "" : ": " + body);
+    return "O servidor de aplicação respondeu com o código " + std::to_string(status) + (body.empty() ? "" : ": " + body);
 }
 
 } // namespace
@@ -61,7 +62,7 @@ TNetConnection::~TNetConnection() = default;
 
 std::string TNetConnection::where() const
 {
-    return "'" + ServerName + "' at " + Host + ":" + std::to_string(Port);
+    return "'" + Platform::shownValue(ServerName) + "' em " + Platform::shownValue(Host) + ":" + std::to_string(Port);
 }
 
 void TNetConnection::SetConnected(bool value)
@@ -87,7 +88,8 @@ void TNetConnection::SetConnected(bool value)
     } catch (const std::exception& e) {
         session_.reset();
         const auto* poco = dynamic_cast<const Poco::Exception*>(&e);
-        lastError_ = "Cannot connect to the application server object " + where() + ": " + (poco ? poco->displayText() : e.what());
+        lastError_ = "Não foi possível conectar ao objeto " + where() + " do servidor de aplicação: " +
+            (poco ? Platform::describeNetworkError(*poco) : Platform::shownValue(e.what()));
         if (ThrowException)
             throw std::runtime_error(lastError_);
     }
@@ -96,7 +98,7 @@ void TNetConnection::SetConnected(bool value)
 Poco::Dynamic::Var TNetConnection::AppServer(const std::string& method, const std::vector<std::string>& args)
 {
     if (!connected_)
-        throw std::runtime_error(lastError_.empty() ? "The link to the application server object " + where() + " is not connected" : lastError_);
+        throw std::runtime_error(lastError_.empty() ? "A ligação com o objeto " + where() + " do servidor de aplicação não está conectada" : lastError_);
     Poco::JSON::Array argList;
     for (const auto& arg : args)
         argList.add(arg);
@@ -109,13 +111,14 @@ Poco::Dynamic::Var TNetConnection::AppServer(const std::string& method, const st
     try {
         reply = send(Poco::Net::HTTPRequest::HTTP_POST, "/servers/" + pathSegment(ServerName) + "/" + pathSegment(method), text.str());
     } catch (const Poco::Exception& e) {
-        throw std::runtime_error("The call " + ServerName + "." + method + " failed: " + e.displayText());
+        throw std::runtime_error("A chamada " + Platform::shownValue(ServerName) + "." + Platform::shownValue(method) + " ao servidor de aplicação falhou: " +
+            Platform::describeNetworkError(e));
     }
     if (reply.status >= 400)
         throw std::runtime_error(errorText(reply.status, reply.body));
     const auto object = jsonObject(reply.body);
     if (!object || !object->has("result"))
-        throw std::runtime_error("The application server's reply to " + ServerName + "." + method + " is malformed");
+        throw std::runtime_error("A resposta do servidor de aplicação a " + Platform::shownValue(ServerName) + "." + Platform::shownValue(method) + " está malformada");
     return variantFromJson(object->get("result"));
 }
 

@@ -7,6 +7,7 @@
 #include "transfer/progress_reporter.h"
 
 #include "platform/ftp/id_ftp.h"
+#include "platform/http/id_http.h"
 
 #include <atomic>
 
@@ -88,10 +89,22 @@ void TThrCtrlArqXMLNFe::IdFTPWorkEnd(Platform::TWorkMode mode) { workEnd(mode); 
 
 void TThrCtrlArqXMLNFe::_IdHttpWorkBegin(Platform::TWorkMode /*mode*/, std::int64_t expected) { workBegin(expected); }
 
-// Over the gateway a termination request only marks the transfer cancelled; it runs to its end and
-// the clean-up removes the result.
-void TThrCtrlArqXMLNFe::_IdHTTPWork(Platform::TWorkMode mode, std::int64_t count) { workProgress(mode, count); }
+void TThrCtrlArqXMLNFe::_IdHTTPWork(Platform::TWorkMode mode, std::int64_t count)
+{
+    // The completion text states what was carried, whatever the server announced.
+    transferBytes_ = count;
+    // Over the gateway too the transfer is abandoned at once; the client's own poll of the
+    // termination request covers a server that stalls between blocks.
+    if (!workProgress(mode, count) && HttpCliente)
+        HttpCliente->Cancel();
+}
 
-void TThrCtrlArqXMLNFe::_IdHttpPWorkEnd(Platform::TWorkMode mode) { workEnd(mode); }
+void TThrCtrlArqXMLNFe::_IdHttpPWorkEnd(Platform::TWorkMode mode)
+{
+    // An abort heard by the client's poll, between two blocks, comes here before any work event.
+    if (Terminated())
+        boCancelado = true;
+    workEnd(mode);
+}
 
 } // namespace Cli_Vop31601

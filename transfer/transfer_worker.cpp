@@ -62,6 +62,10 @@ void TThrCtrlArqXMLNFe::Execute()
                     uploadFtp();
             }
         }
+    } catch (const Platform::HttpCancelled&) {
+        // Said again here for a request abandoned before its transfer began (no work end then).
+        boCancelado = true;
+        workEnd(Platform::TWorkMode::wmRead);
     } catch (const std::exception& error) {
         failed_ = true;
         failure_ = error.what();
@@ -119,6 +123,7 @@ void TThrCtrlArqXMLNFe::ConnectaFTP()
         HttpCliente->OnWorkBegin = [this](Platform::TWorkMode m, std::int64_t e) { _IdHttpWorkBegin(m, e); };
         HttpCliente->OnWork = [this](Platform::TWorkMode m, std::int64_t c) { _IdHTTPWork(m, c); };
         HttpCliente->OnWorkEnd = [this](Platform::TWorkMode m) { _IdHttpPWorkEnd(m); };
+        HttpCliente->StopRequested = [this] { return Terminated(); };
         return;
     }
     if (!FtpCliente)
@@ -217,7 +222,13 @@ void TThrCtrlArqXMLNFe::uploadGateway()
         // remove (and the server's older copy stays). Only a cancelled file arrives whole and has
         // to go again.
         uploadToRemove_ = false;
-        HttpCliente->PostFile(gatewayUrl("file", bareName(files_[i])), "file", files_[i]);
+        try {
+            HttpCliente->PostFile(gatewayUrl("file", bareName(files_[i])), "file", files_[i]);
+        } catch (const Platform::HttpCancelled& cancelled) {
+            // Abandoned while the reply was awaited, the file may well have been stored.
+            uploadToRemove_ = cancelled.RequestSent();
+            throw;
+        }
         uploadToRemove_ = boCancelado;
         enterState(false, false);
         if (boCancelado)
@@ -233,6 +244,8 @@ void TThrCtrlArqXMLNFe::removePartialUpload()
     if (http_) {
         if (!boCancelado)
             return;
+        // The abort that stopped the transfer must not stop its clean-up.
+        HttpCliente->StopRequested = nullptr;
         HttpCliente->Post(gatewayUrl("delete", name, {{"kind", "file"}}));
         return;
     }

@@ -1,5 +1,7 @@
 #include "platform/http/id_http.h"
 
+#include "platform/common/net_error_text.h"
+
 #include <Poco/Net/Context.h>
 #include <Poco/Net/HTTPBasicCredentials.h>
 #include <Poco/Net/HTTPClientSession.h>
@@ -13,6 +15,7 @@
 #include <Poco/StreamCopier.h>
 #include <Poco/URI.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -52,13 +55,49 @@ void throwForStatus(const Poco::Net::HTTPResponse& response, std::istream& body)
     }
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
-    throw HttpError(status, text.empty() ? std::to_string(status) + " " + response.getReason() : text);
+    if (text.empty())
+        text = "o servidor HTTP respondeu " + std::to_string(status) + (response.getReason().empty() ? "" : " " + response.getReason());
+    throw HttpError(status, text);
 }
 
-std::runtime_error failure(const std::string& url, const Poco::Exception& e)
+// "host:port" of a URL, for messages.
+std::string serverOf(const std::string& url)
 {
-    return std::runtime_error(url + ": " + e.displayText());
+    try {
+        const Poco::URI uri(url);
+        return shownValue(uri.getHost()) + ":" + std::to_string(uri.getPort());
+    } catch (const Poco::Exception&) {
+        return shownValue(url);
+    }
 }
+
+std::string countMismatch(std::int64_t received, std::int64_t expected)
+{
+    return "recebidos " + std::to_string(received) + " de " + std::to_string(expected) + " bytes";
+}
+
+// A Poco session that tells the client of every connection it opens, so that the breaker can shut
+// it down from another thread, and that shows how much of the server's data it holds unread.
+template <class Base>
+class WatchedSession final : public Base {
+public:
+    template <class... Args>
+    explicit WatchedSession(ConnectionBreaker& breaker, Args&&... args) : Base(std::forward<Args>(args)...), breaker_(breaker)
+    {
+    }
+    std::int64_t unread() { return this->buffered() + std::max(0, this->socket().available()); }
+
+protected:
+    void connect(const Poco::Net::SocketAddress& address) override
+    {
+        breaker_.Release();
+        Base::connect(address);
+        breaker_.Attach(this->socket().impl()->sockfd());
+    }
+
+private:
+    ConnectionBreaker& breaker_;
+};
 
 std::string boundary()
 {
@@ -86,12 +125,14 @@ std::string quotedFileName(const std::string& path)
 // A request without a body and its response. A kept-alive connection that the server closed while
 // idle answers nothing: the request is sent once more on a fresh one.
 std::istream& exchange(Poco::Net::HTTPClientSession& http, Poco::Net::HTTPRequest& request,
-                       Poco::Net::HTTPResponse& response)
+                       Poco::Net::HTTPResponse& response, const ConnectionBreaker& breaker)
 {
     try {
         http.sendRequest(request);
         return http.receiveResponse(response);
     } catch (const Poco::Net::NoMessageException&) {
+        if (breaker.Fired())
+            throw;
         http.reset();
         http.sendRequest(request);
         return http.receiveResponse(response);
@@ -105,34 +146,88 @@ std::string& defaultTrustedCertificate()
 }
 } // namespace
 
+// What every request holds while it runs: the breaker armed afresh, the poller that hears
+// StopRequested, and SIGPIPE kept off the calling thread.
+struct TIdHTTP::Request {
+    explicit Request(TIdHTTP& client) : poller(client.StopRequested, rearmed(client.breaker_)) {}
+    static ConnectionBreaker& rearmed(ConnectionBreaker& breaker)
+    {
+        breaker.Rearm();
+        return breaker;
+    }
+    SigPipeBlock sigPipe;
+    StopPoller poller;
+};
+
 void TIdHTTP::SetDefaultTrustedCertificateFile(const std::string& path) { defaultTrustedCertificate() = path; }
 
+std::string TIdHTTP::DefaultUserAgent() { return VOP_USER_AGENT; }
+
 TIdHTTP::TIdHTTP() : TrustedCertificateFile(defaultTrustedCertificate()) {}
-TIdHTTP::~TIdHTTP() = default;
+
+TIdHTTP::~TIdHTTP() { dropSession(); }
+
+void TIdHTTP::Cancel() { breaker_.Fire(); }
+
+void TIdHTTP::dropSession()
+{
+    session_.reset();
+    breaker_.Release();
+}
+
+void TIdHTTP::fail(const std::string& url, const Poco::Exception& error, bool requestSent)
+{
+    dropSession();
+    if (breaker_.Fired())
+        throw HttpCancelled(requestSent);
+    throw std::runtime_error("erro de comunicação com o servidor HTTP " + serverOf(url) + ": " + describeNetworkError(error));
+}
+
+std::int64_t TIdHTTP::surplus()
+{
+    try {
+        if (auto* plain = dynamic_cast<WatchedSession<Poco::Net::HTTPClientSession>*>(session_.get()))
+            return plain->unread();
+        if (auto* secure = dynamic_cast<WatchedSession<Poco::Net::HTTPSClientSession>*>(session_.get()))
+            return secure->unread();
+    } catch (const Poco::Exception&) {
+    }
+    return 0;
+}
 
 Poco::Net::HTTPClientSession& TIdHTTP::session(const std::string& url, std::string& target)
 {
-    const Poco::URI uri(url);
+    Poco::URI uri;
+    try {
+        uri = Poco::URI(url);
+    } catch (const Poco::Exception&) {
+        throw std::runtime_error("endereço inválido: " + shownValue(url));
+    }
     const bool secure = uri.getScheme() == "https";
     if (!secure && uri.getScheme() != "http")
-        throw std::runtime_error("Unsupported URL: " + url);
+        throw std::runtime_error("endereço não suportado (somente http e https): " + shownValue(url));
     if (uri.getHost().empty())
-        throw std::runtime_error("URL without a host: " + url);
+        throw std::runtime_error("endereço sem o nome do servidor: " + url);
     const std::string pathEtc = uri.getPathEtc();
     target = pathEtc.empty() ? std::string(1, '/') : pathEtc;
     const std::string key = uri.getScheme() + "://" + uri.getHost() + ":" + std::to_string(uri.getPort()) + "|" + TrustedCertificateFile;
     if (!session_ || key != sessionKey_) {
-        session_.reset();
+        dropSession();
         if (secure) {
             static std::once_flag sslReady;
             std::call_once(sslReady, [] { Poco::Net::initializeSSL(); });
             // Verification stays on: a trusted file replaces the system's authorities, it does not
             // switch checking off.
-            auto context = Poco::makeAuto<Poco::Net::Context>(Poco::Net::Context::TLS_CLIENT_USE, TrustedCertificateFile,
-                Poco::Net::Context::VERIFY_RELAXED, 9, TrustedCertificateFile.empty());
-            session_ = std::make_unique<Poco::Net::HTTPSClientSession>(uri.getHost(), uri.getPort(), context);
+            Poco::Net::Context::Ptr context;
+            try {
+                context = Poco::makeAuto<Poco::Net::Context>(Poco::Net::Context::TLS_CLIENT_USE, TrustedCertificateFile,
+                    Poco::Net::Context::VERIFY_RELAXED, 9, TrustedCertificateFile.empty());
+            } catch (const Poco::Exception&) {
+                throw std::runtime_error("não foi possível preparar a conexão segura com o certificado " + shownValue(TrustedCertificateFile));
+            }
+            session_ = std::make_unique<WatchedSession<Poco::Net::HTTPSClientSession>>(breaker_, uri.getHost(), uri.getPort(), context);
         } else
-            session_ = std::make_unique<Poco::Net::HTTPClientSession>(uri.getHost(), uri.getPort());
+            session_ = std::make_unique<WatchedSession<Poco::Net::HTTPClientSession>>(breaker_, uri.getHost(), uri.getPort());
         session_->setKeepAlive(true);
         sessionKey_ = key;
     }
@@ -142,7 +237,7 @@ Poco::Net::HTTPClientSession& TIdHTTP::session(const std::string& url, std::stri
 
 void TIdHTTP::Get(const std::string& url, std::ostream& out)
 {
-    cancelled_ = false;
+    Request running(*this);
     std::string target;
     auto& http = session(url, target);
     Poco::Net::HTTPRequest request(Poco::Net::HTTPRequest::HTTP_GET, target, Poco::Net::HTTPMessage::HTTP_1_1);
@@ -153,43 +248,53 @@ void TIdHTTP::Get(const std::string& url, std::ostream& out)
     Poco::Net::HTTPResponse response;
     std::istream* body = nullptr;
     try {
-        body = &exchange(http, request, response);
+        body = &exchange(http, request, response, breaker_);
         throwForStatus(response, *body);
     } catch (const Poco::Exception& e) {
-        session_.reset();
-        throw failure(url, e);
+        fail(url, e);
     }
 
-    const std::int64_t expected = response.hasContentLength() ? response.getContentLength64() : 0;
+    const bool sized = response.hasContentLength();
+    const std::int64_t expected = sized ? response.getContentLength64() : 0;
     if (OnWorkBegin)
         OnWorkBegin(TWorkMode::wmRead, expected);
     WorkScope scope{OnWorkEnd, TWorkMode::wmRead};
     std::vector<char> block(blockSize);
     std::int64_t total = 0;
     try {
-        while (*body) {
-            body->read(block.data(), static_cast<std::streamsize>(block.size()));
-            const auto got = body->gcount();
+        // Straight from the stream buffer, so that a failure of the socket arrives as the exception
+        // it is rather than as a short read.
+        auto& source = *body->rdbuf();
+        for (;;) {
+            const auto got = source.sgetn(block.data(), static_cast<std::streamsize>(block.size()));
             if (got <= 0)
                 break;
             out.write(block.data(), got);
             if (!out)
-                throw std::runtime_error("Cannot write the downloaded data");
+                throw std::runtime_error("não foi possível gravar os dados recebidos");
             total += got;
             if (OnWork)
                 OnWork(TWorkMode::wmRead, total);
-            if (cancelled_) {
-                session_.reset();
-                throw std::runtime_error("Transfer cancelled");
-            }
+            if (breaker_.Fired())
+                throw HttpCancelled(false);
         }
     } catch (const Poco::Exception& e) {
-        session_.reset();
-        throw failure(url, e);
+        fail(url, e);
+    } catch (...) {
+        dropSession();
+        throw;
     }
-    if (response.hasContentLength() && total != expected) {
-        session_.reset();
-        throw std::runtime_error(url + ": connection closed after " + std::to_string(total) + " of " + std::to_string(expected) + " bytes");
+    if (breaker_.Fired()) {
+        dropSession();
+        throw HttpCancelled(false);
+    }
+    // The fixed-length stream stops at Content-Length; whatever the server sent beyond it is
+    // counted, never written.
+    if (sized)
+        total += surplus();
+    if (sized && total != expected) {
+        dropSession();
+        throw std::runtime_error(countMismatch(total, expected));
     }
 }
 
@@ -202,11 +307,12 @@ std::string TIdHTTP::Get(const std::string& url)
 
 void TIdHTTP::PostFile(const std::string& url, const std::string& fieldName, const std::string& localPath)
 {
-    cancelled_ = false;
+    Request running(*this);
     std::ifstream file(localPath, std::ios::binary);
-    if (!file)
-        throw std::runtime_error("Cannot open " + localPath);
-    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(localPath));
+    std::error_code sizeError;
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(localPath, sizeError));
+    if (!file || sizeError)
+        throw std::runtime_error("não foi possível abrir o arquivo " + shownValue(localPath));
     const std::string mark = boundary();
     const std::string head = "--" + mark + "\r\nContent-Disposition: form-data; name=\"" + fieldName + "\"; filename=\"" +
         quotedFileName(localPath) + "\"\r\nContent-Type: application/octet-stream\r\n\r\n";
@@ -223,6 +329,7 @@ void TIdHTTP::PostFile(const std::string& url, const std::string& fieldName, con
         Poco::Net::HTTPBasicCredentials(Username, Password).authenticate(request);
 
     Poco::Net::HTTPResponse response;
+    bool sentWhole = false;
     try {
         {
             if (OnWorkBegin)
@@ -236,18 +343,26 @@ void TIdHTTP::PostFile(const std::string& url, const std::string& fieldName, con
                 file.read(block.data(), static_cast<std::streamsize>(std::min<std::int64_t>(blockSize, size - sent)));
                 const auto got = file.gcount();
                 if (got <= 0)
-                    throw std::runtime_error("Cannot read " + localPath);
+                    throw std::runtime_error("não foi possível ler o arquivo " + localPath);
                 out.write(block.data(), got);
                 if (!out)
-                    throw std::runtime_error(url + ": the connection was lost while sending");
+                    break;
                 sent += got;
                 if (OnWork)
                     OnWork(TWorkMode::wmWrite, sent);
-                if (cancelled_)
-                    throw std::runtime_error("Transfer cancelled");
+                if (breaker_.Fired())
+                    throw HttpCancelled(false);
             }
-            out << tail;
-            out.flush();
+            if (out) {
+                out << tail;
+                out.flush();
+            }
+            if (!out) {
+                if (breaker_.Fired())
+                    throw HttpCancelled(false);
+                throw std::runtime_error("a conexão com o servidor HTTP " + serverOf(url) + " foi perdida durante o envio");
+            }
+            sentWhole = true;
         }
         std::istream& body = http.receiveResponse(response);
         throwForStatus(response, body);
@@ -256,18 +371,17 @@ void TIdHTTP::PostFile(const std::string& url, const std::string& fieldName, con
     } catch (const HttpError&) {
         throw;
     } catch (const Poco::Exception& e) {
-        session_.reset();
-        throw failure(url, e);
+        fail(url, e, sentWhole);
     } catch (...) {
         // The request body was left incomplete: the connection cannot carry another request.
-        session_.reset();
+        dropSession();
         throw;
     }
 }
 
 void TIdHTTP::Post(const std::string& url)
 {
-    cancelled_ = false;
+    Request running(*this);
     std::string target;
     auto& http = session(url, target);
     Poco::Net::HTTPRequest request(Poco::Net::HTTPRequest::HTTP_POST, target, Poco::Net::HTTPMessage::HTTP_1_1);
@@ -278,13 +392,12 @@ void TIdHTTP::Post(const std::string& url)
         Poco::Net::HTTPBasicCredentials(Username, Password).authenticate(request);
     Poco::Net::HTTPResponse response;
     try {
-        std::istream* body = &exchange(http, request, response);
+        std::istream* body = &exchange(http, request, response, breaker_);
         throwForStatus(response, *body);
         Poco::NullOutputStream sink;
         Poco::StreamCopier::copyStream(*body, sink);
     } catch (const Poco::Exception& e) {
-        session_.reset();
-        throw failure(url, e);
+        fail(url, e, true);
     }
 }
 

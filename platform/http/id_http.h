@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/common/work_mode.h"
 #include "platform/common/platform_export.h"
+#include "platform/common/work_mode.h"
+#include "platform/http/http_abort.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -12,6 +12,9 @@
 #include <stdexcept>
 #include <string>
 
+namespace Poco {
+class Exception;
+}
 namespace Poco::Net {
 class HTTPClientSession;
 }
@@ -28,9 +31,21 @@ private:
     int status_;
 };
 
+// A request abandoned by Cancel() or StopRequested. RequestSent() tells whether the whole request
+// (an upload's body included) had left first, so that the server may have acted on it.
+class PLATFORM_API HttpCancelled : public std::runtime_error {
+public:
+    explicit HttpCancelled(bool requestSent) : std::runtime_error("transferência cancelada"), requestSent_(requestSent) {}
+    bool RequestSent() const { return requestSent_; }
+
+private:
+    bool requestSent_;
+};
+
 // HTTP/HTTPS client for the gateway. Bodies travel in 256 KiB blocks with one OnWork per block;
 // OnWorkEnd also comes when the transfer fails. The connection is kept alive between requests to
-// the same server. Used from one thread; Cancel() may come from any thread.
+// the same server. Used from one thread; Cancel() may come from any thread. Every failure throws
+// std::runtime_error with a Portuguese text for the user (HttpError, HttpCancelled or the base).
 class PLATFORM_API TIdHTTP {
 public:
     TIdHTTP();
@@ -39,7 +54,7 @@ public:
     TIdHTTP& operator=(const TIdHTTP&) = delete;
 
     std::string Accept = "text/html, */*";
-    std::string UserAgent = "Mozilla/3.0 (compatible; Indy Library)";
+    std::string UserAgent = DefaultUserAgent(); // "VOP31600/<version>"
     std::string Username, Password; // HTTP Basic when Username is not empty
     std::chrono::milliseconds ConnectTimeout{15000};
     std::chrono::milliseconds ReadTimeout{60000};
@@ -51,23 +66,37 @@ public:
     std::function<void(TWorkMode, std::int64_t expected)> OnWorkBegin; // expected 0 when unknown
     std::function<void(TWorkMode, std::int64_t count)> OnWork;
     std::function<void(TWorkMode)> OnWorkEnd;
+    // Asked every 50 ms, on a thread of the client's own, while a request runs; true abandons the
+    // request as Cancel() does, also while a read or send is blocked on a stalled server.
+    std::function<bool()> StopRequested;
 
-    // Writes the body of a 2xx reply into out; any other status throws HttpError with the server's text.
+    static std::string DefaultUserAgent();
+
+    // GET url. Writes the body of a 2xx reply into out; any other status throws HttpError with the
+    // server's text. A body that differs from its Content-Length throws ("recebidos X de Y bytes"),
+    // and nothing beyond Content-Length is written.
     void Get(const std::string& url, std::ostream& out);
     std::string Get(const std::string& url);
-    // multipart/form-data with one part, fieldName, carrying the file.
+    // POST url, multipart/form-data with one part, fieldName, carrying the file; HttpError on a
+    // refusal.
     void PostFile(const std::string& url, const std::string& fieldName, const std::string& localPath);
-    // An empty POST (delete, mkdir).
+    // POST url with an empty body (delete, mkdir); HttpError on a refusal.
     void Post(const std::string& url);
-    // Stops a running transfer at its next block; the call then throws std::runtime_error.
-    void Cancel() { cancelled_ = true; }
+    // From any thread: abandons the running request at once (its connection is closed); the call
+    // then throws HttpCancelled.
+    void Cancel();
 
 private:
+    struct Request;
     Poco::Net::HTTPClientSession& session(const std::string& url, std::string& target);
+    void dropSession();
+    [[noreturn]] void fail(const std::string& url, const Poco::Exception& error, bool requestSent = false);
+    // Bytes beyond the reply just read: a body longer than its Content-Length.
+    std::int64_t surplus();
 
     std::unique_ptr<Poco::Net::HTTPClientSession> session_;
     std::string sessionKey_;
-    std::atomic<bool> cancelled_{false};
+    ConnectionBreaker breaker_;
 };
 
 } // namespace Platform

@@ -2,6 +2,7 @@
 directories, downloads and uploads through the HTTP gateway, never opening an FTP session."""
 
 import os
+import time
 
 import pytest
 
@@ -117,23 +118,43 @@ def test_download_and_upload_through_the_gateway(run_script, tmp_path):
     assert uploaded["screen"]["lamp"] == 0 and uploaded["screen"]["enabled"]["btnHome"] is True
 
 
-def test_cancelled_gateway_upload_runs_to_its_end_and_is_removed(run_script, tmp_path):
+def test_abort_through_the_gateway_stops_at_once(run_script, tmp_path):
+    # A large download straight from the gateway and an upload over a slow line: Abort after the first
+    # progress leaves the screen idle within a second, with nothing left behind on either side.
+    target = tmp_path / "baixada.bin"
+    with GatewayWorld(tmp_path / "direto") as world:
+        with open(world.store / ORG_HOME / "enorme.bin", "wb") as f:
+            f.truncate(2 * 1024 * 1024 * 1024)
+        [downloaded] = run(run_script, world, [
+            "open", "select name enorme.bin", f"answer save {target}", "click sbtConfirma", "wait progress",
+            "click btnAbortar", "wait idle 1000", "dump"])
     big = tmp_path / "pesado.bin"
     with open(big, "wb") as f:
         f.truncate(64 * 1024 * 1024)
-    # A slow line: the abort comes while most of the file is still to be sent.
-    with GatewayWorld(tmp_path, proxy={"pace": 0.03}) as world:
-        [after] = run(run_script, world, [
-            "open", f"answer open {big}", "click btnUpload", "wait progress", "click btnAbortar", "wait idle",
+    with GatewayWorld(tmp_path / "lento", proxy={"pace": 0.05}) as world:
+        [uploaded] = run(run_script, world, [
+            "open", f"answer open {big}", "click btnUpload", "wait progress", "click btnAbortar", "wait idle 1000",
             "dump"])
-        left = [n for n in os.listdir(world.store / ORG_HOME) if "pesado" in n or n.startswith(".vop-upload")]
+        home = world.store / ORG_HOME
+
+        def settled():
+            # The proxy and the gateway notice the closed connection in their own time.
+            left = [n for n in os.listdir(home) if "pesado" in n or n.startswith(".vop-upload")]
+            return not left and any(entry[0] == "POST" for entry in world.proxy.log)
+
+        deadline = time.monotonic() + 10
+        while not settled() and time.monotonic() < deadline:
+            time.sleep(0.05)
+        assert settled(), (os.listdir(home), world.proxy.log)
         posts = [entry for entry in world.proxy.log if entry[0] == "POST"]
-    assert after["screen"]["status"][1] == "Transferência Cancelada."
-    assert left == []
-    # The whole file went and was stored, then removed.
-    (_, endpoint, query, sent, status), removal = posts
-    assert (endpoint, query["name"], status) == ("file", "pesado.bin", 201) and sent > big.stat().st_size
-    assert removal[:2] == ("POST", "delete") and removal[2]["name"] == "pesado.bin" and removal[4] == 200
+    for dump in (downloaded, uploaded):
+        assert dump["screen"]["status"][1] == "Transferência Cancelada."
+        assert dump["screen"]["enabled"]["btnAbortar"] is False
+    assert not target.exists()
+    assert [p.name for p in tmp_path.iterdir() if ".part-" in p.name] == []
+    # The upload was abandoned part of the way: nothing was stored, so nothing had to be removed.
+    [(_, endpoint, query, sent, status)] = posts
+    assert (endpoint, query["name"], status) == ("file", "pesado.bin", None) and sent < big.stat().st_size
 
 
 def test_failed_gateway_upload_keeps_the_servers_copy(run_script, tmp_path):
@@ -174,7 +195,7 @@ def test_transfers_follow_the_base_url_rule(run_script, tmp_path, case):
         if case == "without Address":
             # The base URL is the scheme and the port part alone: a URL with no host, refused.
             [after] = run(run_script, world, ["open", f"answer open {source}", "key Ctrl+U", "wait idle", "dump"])
-            prefix = "Falha na transferência: URL without a host: http://:%d/nfe/file?" % world.gateway.port
+            prefix = "Falha na transferência: endereço sem o nome do servidor: http://:%d/nfe/file?" % world.gateway.port
             assert after["screen"]["status"][1].startswith(prefix), after["screen"]["status"]
             assert not (world.store / ORG_HOME / "enviada.xml").exists()
             return

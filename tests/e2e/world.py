@@ -123,7 +123,8 @@ def run_live(tmp_path, lines, server, between=None, timeout=60):
 
 class GatewayProxy:
     """A pass-through HTTP proxy in front of the gateway, for fault injection. It logs every request as
-    (method, endpoint, query dict, request body bytes passed on, status) once answered; refuse(method,
+    (method, endpoint, query dict, request body bytes passed on, status) once answered (status None when
+    the client left before the end of its body); refuse(method,
     endpoint) may return (status, text) to answer a request itself, its body read and dropped; pace
     is a pause after each MiB of a request body passed on, a slow line."""
 
@@ -140,7 +141,10 @@ class GatewayProxy:
             def body_chunks(self):
                 left = int(self.headers.get("Content-Length") or 0)
                 while left > 0:
-                    chunk = self.rfile.read(min(1 << 20, left))
+                    try:
+                        chunk = self.rfile.read(min(1 << 20, left))
+                    except OSError:
+                        return
                     if not chunk:
                         return
                     left -= len(chunk)
@@ -166,6 +170,13 @@ class GatewayProxy:
                         upstream.send(chunk)
                         passed += len(chunk)
                         time.sleep(pace)
+                    if passed < int(self.headers.get("Content-Length") or 0):
+                        # The client went away in the middle of its body: so does the proxy, as the
+                        # client would have towards the gateway.
+                        upstream.close()
+                        log.append((self.command, endpoint, dict(urllib.parse.parse_qsl(url.query)), passed, None))
+                        self.close_connection = True
+                        return
                     reply = upstream.getresponse()
                     status, body = reply.status, reply.read()
                     content_type = reply.getheader("Content-Type", content_type)

@@ -2,7 +2,7 @@
 // request head alone, names that would forge listing lines, uploads cut short.
 #include "gateway_store.h"
 
-#include "platform/id_http.h"
+#include "platform/http/id_http.h"
 
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/StreamSocket.h>

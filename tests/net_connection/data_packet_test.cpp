@@ -53,13 +53,13 @@ TEST(DataPacket, FieldsRowsAndTypedValues)
 TEST(DataPacket, TextRepliesAreTheServersMessage)
 {
     EXPECT_EQ(failure(Poco::Dynamic::Var(std::string("Erro ao ler parâmetros"))), "Erro ao ler parâmetros");
-    EXPECT_EQ(failure(reply(R"("")")), "");
+    EXPECT_EQ(failure(reply(R"("")")), "(vazio)");
 }
 
 TEST(DataPacket, AnythingElseIsRefusedClearly)
 {
     for (const char* json : {R"(null)", R"(12)", R"(true)", R"(["S","x"])"})
-        EXPECT_NE(failure(reply(json)).find("not a data packet"), std::string::npos) << json;
+        EXPECT_NE(failure(reply(json)).find("não é um pacote de dados"), std::string::npos) << json;
     const std::vector<std::string> malformed = {
         R"({"rows":[]})",
         R"({"fields":[]})",
@@ -73,5 +73,5 @@ TEST(DataPacket, AnythingElseIsRefusedClearly)
         R"({"fields":[{"name":"A","type":"string"}],"rows":[[["nested"]]]})",
     };
     for (const auto& json : malformed)
-        EXPECT_NE(failure(reply(json)).find("data packet"), std::string::npos) << json;
+        EXPECT_NE(failure(reply(json)).find("pacote de dados"), std::string::npos) << json;
 }
