@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,11 @@ public:
     virtual void remove(const std::string& name, bool isDirectory) = 0;
     // FTP: MKD. Gateway: POST mkdir?dir&name.
     virtual void makeDir(const std::string& name) = 0;
+    // The bytes of a file of the current directory, in memory only. FTP: TYPE I, RETR name (exactly
+    // expectedSize bytes when it is not -1). Gateway: GET file?dir=<current>&name=<name>. Throws
+    // FileTooLarge (screen/memory_sink.h) once more than maxBytes arrive, the transfer then stopped;
+    // otherwise what the client throws (a refusal, a lost connection, a short count).
+    virtual std::string read(const std::string& name, std::int64_t expectedSize, std::int64_t maxBytes) = 0;
 };
 
 struct FtpLogin {
