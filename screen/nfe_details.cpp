@@ -48,6 +48,9 @@ void NfeDetails::open()
 {
     window_->show();
     window_->raise();
+    // Some window systems activate a new window whatever it asks: the screen takes the keys back.
+    form_.window()->activateWindow();
+    form_.setFocus();
     showCurrentRow(true);
 }
 
@@ -135,6 +138,9 @@ QString NfeDetails::readFailure(const Row& row, const std::exception& error) con
     QString cause = QString::fromStdString(error.what()).trimmed();
     while (cause.endsWith(u'.'))
         cause.chop(1);
+    // A reply's text is the server's own, perhaps in English: say first what it means.
+    if (ftp && ftp->ReplyCode() >= 400)
+        cause = QStringLiteral("o servidor interrompeu ou recusou a transferência (%1)").arg(cause);
     return QStringLiteral("Não foi possível ler o arquivo %1: %2.").arg(row.name, cause);
 }
 

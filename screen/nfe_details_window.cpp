@@ -16,11 +16,12 @@ QString yesNo(bool value) { return value ? QStringLiteral("Sim") : QStringLitera
 
 } // namespace
 
-NfeDetailsWindow::NfeDetailsWindow(QWidget* screen) : QWidget(screen, Qt::Tool)
+// The window never takes the keys: the grid keeps them, so that moving on shows the next file.
+NfeDetailsWindow::NfeDetailsWindow(QWidget* screen) : QWidget(screen, Qt::Tool | Qt::WindowDoesNotAcceptFocus)
 {
     setObjectName(QStringLiteral("frmDetalhesNFe"));
     setWindowTitle(QStringLiteral("Detalhes da NF-e"));
-    setAttribute(Qt::WA_ShowWithoutActivating);  // the grid keeps the keys: moving on shows the next file
+    setAttribute(Qt::WA_ShowWithoutActivating);
     auto* page = new QVBoxLayout(this);
     lblArquivo = new QLabel(this);
     lblArquivo->setObjectName(QStringLiteral("lblArquivo"));
