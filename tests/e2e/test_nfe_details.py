@@ -21,6 +21,7 @@ LETTER = next(name for name in EXAMPLES if name.endswith("-cce.xml"))
 TRUNCATED = next(name for name in EXAMPLES if name.startswith("truncado-"))
 BIG = "grande-nfe.xml"
 GONE = "sumiu.xml"
+GROWN = "cresce.xml"
 
 
 def grouped(key):
@@ -28,7 +29,7 @@ def grouped(key):
 
 
 def fill(folder):
-    for name in (AUTHORISED, CANCELLATION, LETTER, TRUNCATED, "não é xml.xml", GONE):
+    for name in (AUTHORISED, CANCELLATION, LETTER, TRUNCATED, "não é xml.xml", GONE, GROWN):
         (folder / name).write_text(EXAMPLES.get(name, EXAMPLES[AUTHORISED]), encoding="utf-8")
     # Beyond the 5 MB limit by its listed size: never read.
     (folder / BIG).write_bytes(b"<a>" + b" " * (6 * 1024 * 1024) + b"</a>")
@@ -59,14 +60,19 @@ def test_details_of_invoice_event_broken_big_and_vanished_files(tmp_path, mode):
                  f"select name {BIG}", "wait 400", "dump",
                  "select name não é xml.xml", "wait 400", "dump",
                  f"select name {GONE}", "wait 400", "dump",
+                 f"select name {GROWN}", "wait 400", "dump",
                  # A quick run of keys: the window ends on the last row only.
                  f"select name {AUTHORISED}", "key Down", "key Down", "key Up", "wait 400", "dump",
                  "key Ctrl+H", "dump"]
-        # The file vanishes once listed.
-        result = run_live(tmp_path, lines, world.server, between={0: lambda: (home / GONE).unlink()})
+        # Once listed, one file vanishes and another grows past the limit.
+        def change_files():
+            (home / GONE).unlink()
+            (home / GROWN).write_bytes(b" " * (6 * 1024 * 1024))
+
+        result = run_live(tmp_path, lines, world.server, between={0: change_files})
         after = written(tmp_path)
     assert result.returncode == 0, str(result)
-    opened, invoice, cancel, letter, truncated, big, other, gone, quick, home_again = result.dumps
+    opened, invoice, cancel, letter, truncated, big, other, gone, grown, quick, home_again = result.dumps
     assert opened["details"] is None
 
     shown = invoice["details"]
@@ -95,6 +101,11 @@ def test_details_of_invoice_event_broken_big_and_vanished_files(tmp_path, mode):
     assert other["details"]["erro"] == "Documento não reconhecido (elemento raiz: a)." or \
         other["details"]["erro"].startswith("O arquivo não é um XML válido")
     assert "não está mais no servidor" in gone["details"]["erro"], gone["details"]
+    # The gateway's reply is cut at the limit; FTP holds the download to the listed size.
+    assert grown["details"]["erro"] == {
+        "gateway": "O arquivo passa de 5 MB; os detalhes são lidos apenas de arquivos de até 5 MB.",
+        "ftp": "Não foi possível ler o arquivo cresce.xml: recebidos %d de %d bytes." % (
+            len(EXAMPLES[AUTHORISED].encode()) + 1, len(EXAMPLES[AUTHORISED].encode()))}[mode]
     current = quick["screen"]["rows"][quick["screen"]["current"]]["DSNOME"]
     assert current == LETTER and quick["details"]["chave"] == grouped(current[:44])
 
