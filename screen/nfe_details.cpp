@@ -16,6 +16,8 @@
 #include <QTableView>
 #include <QThread>
 
+#include <algorithm>
+
 namespace Cli_Vop31600 {
 
 NfeDetails::NfeDetails(TfrmCtrlArqXMLNFe& form, std::function<RemoteBrowser*()> browser)
@@ -79,7 +81,9 @@ NfeDetails::Row NfeDetails::currentRow() const
 
 bool NfeDetails::clientFree() const
 {
-    return !reading_ && QThread::currentThread()->loopLevel() <= outerLoopLevel_;
+    const RemoteBrowser* browser = browser_();
+    return !reading_ && !(browser && browser->busy())
+           && QThread::currentThread()->loopLevel() <= std::max(outerLoopLevel_, 1);
 }
 
 void NfeDetails::showCurrentRow(bool force)

@@ -47,8 +47,8 @@ private:
     };
     Row currentRow() const;
     void showCurrentRow(bool force);
-    // Whether the screen's client may be used now: not inside another read, nor inside a nested
-    // event loop (a prompt, a wait) that a command of the screen is running.
+    // Whether the screen's client may be used now: no call of the browser under way (a wait that
+    // serves events), nor a nested event loop (a prompt) inside a command of the screen.
     bool clientFree() const;
     QString readFailure(const Row& row, const std::exception& error) const;
 

@@ -36,13 +36,14 @@ def fill(folder):
 
 
 def written(folder):
-    """Files outside the store, the driver's scripts aside."""
-    return {p for p in folder.rglob("*") if "store" not in p.parts and not p.name.startswith("script")}
+    """Files outside the store, the driver's scripts and the FTP server's log aside."""
+    return {p for p in folder.rglob("*")
+            if "store" not in p.parts and not p.name.startswith("script") and p.name != "ftp.log"}
 
 
 def world_for(mode, tmp_path):
     if mode == "ftp":
-        return World(tmp_path, files={ORG_HOME + "/.keep": b""})
+        return World(tmp_path, files={ORG_HOME + "/.keep": b""}, ftp_options={"log": tmp_path / "ftp.log"})
     return GatewayWorld(tmp_path)
 
 
@@ -113,6 +114,11 @@ def test_details_of_invoice_event_broken_big_and_vanished_files(tmp_path, mode):
     assert home_again["screen"]["path"] == "/" + ORG_HOME
     assert prompts_of(home_again, "error") == []
     assert after == before
+    if mode == "ftp":
+        # One read per row shown, none for the file over the limit, one for the quick run of keys.
+        retrs = [line.split(" ", 2)[2] for line in (tmp_path / "ftp.log").read_text(encoding="utf-8").splitlines()
+                 if line.split(" ")[1] == "RETR"]
+        assert retrs[:8] == [AUTHORISED, CANCELLATION, LETTER, TRUNCATED, "não é xml.xml", GONE, GROWN, LETTER]
 
 
 def test_a_connection_dropped_mid_read_says_so_and_the_screen_goes_on(tmp_path):
