@@ -18,21 +18,14 @@ QString modelName(const QString& model)
     return model;
 }
 
-QString invoiceStatus(const std::optional<Protocol>& protocol)
+// What a protocol says: the granted text for its good codes, else its code and reason.
+QString statusOf(const std::optional<Protocol>& protocol, const char* missing, QStringView good1, QStringView good2,
+                 const char* granted)
 {
     if (!protocol || protocol->status.isEmpty())
-        return QStringLiteral("Sem protocolo de autorização");
-    if (protocol->status == u"100" || protocol->status == u"150")
-        return QStringLiteral("Autorizada");
-    return QStringLiteral("%1 - %2").arg(protocol->status, protocol->reason);
-}
-
-QString eventStatus(const std::optional<Protocol>& protocol)
-{
-    if (!protocol || protocol->status.isEmpty())
-        return QStringLiteral("Sem protocolo de registro do evento");
-    if (protocol->status == u"135" || protocol->status == u"136")
-        return QStringLiteral("Evento registrado");
+        return QString::fromUtf8(missing);
+    if (protocol->status == good1 || protocol->status == good2)
+        return QString::fromUtf8(granted);
     return QStringLiteral("%1 - %2").arg(protocol->status, protocol->reason);
 }
 
@@ -134,7 +127,8 @@ DetailsText describe(const Document& document, const QString& fileName, const QL
         text.keyMatchesName = *named == document.key;
     if (document.kind == DocumentKind::Event) {
         fillFromKey(text, document.key);
-        text.status = eventStatus(document.protocol);
+        text.status = statusOf(document.protocol, "Sem protocolo de registro do evento", u"135", u"136",
+                               "Evento registrado");
         const Event event = document.event.value_or(Event{});
         text.event = EventText{eventTypeName(event.type), formatDateTime(event.date, locale), event.sequence,
                                groupKey(event.key), event.text};
@@ -147,7 +141,8 @@ DetailsText describe(const Document& document, const QString& fileName, const QL
         text.recipientName = document.recipient.name;
         text.recipientDocument = formatTaxId(document.recipient.document);
         text.total = formatMoney(document.total, locale);
-        text.status = invoiceStatus(document.protocol);
+        // 150: authorised after the deadline, an authorisation all the same.
+        text.status = statusOf(document.protocol, "Sem protocolo de autorização", u"100", u"150", "Autorizada");
     }
     text.issuerName = document.issuer.name;
     text.protocol = protocolText(document.protocol, locale);
