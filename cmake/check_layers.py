@@ -9,9 +9,10 @@ import sys
 # folder -> the folders whose headers it may include (besides its own)
 MAY_USE = {
     "package": {"screen", "transfer", "mrv", "platform/common"},
-    "screen": {"transfer", "mrv", "platform/common", "platform/ftp", "platform/http", "platform/dataset",
+    "screen": {"nfe", "transfer", "mrv", "platform/common", "platform/ftp", "platform/http", "platform/dataset",
                "platform/widgets"},
     "transfer": {"mrv", "platform/common", "platform/ftp", "platform/http"},
+    "nfe": set(),
     "mrv": {"platform/common", "platform/http", "platform/dataset"},
     "platform/common": set(),
     "platform/ftp": {"platform/common"},

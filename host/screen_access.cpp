@@ -46,6 +46,14 @@ QVariantMap screenState(QWidget* screen)
     return state;
 }
 
+QVariant detailsState(QWidget* screen)
+{
+    QVariant details;
+    if (!screen || !QMetaObject::invokeMethod(screen, "detailsState", Qt::DirectConnection, Q_RETURN_ARG(QVariant, details)))
+        return QVariant();
+    return details;
+}
+
 bool transferRunning(QWidget* screen)
 {
     bool running = false;

@@ -24,6 +24,9 @@ QTableView* findGrid(QWidget* screen);        // nullptr when the screen has no 
 
 // The form's own report of its state (Q_INVOKABLE scriptState()); throws when the form lacks it.
 QVariantMap screenState(QWidget* screen);
+// What the screen's NF-e details window shows (Q_INVOKABLE detailsState()): null while it is closed
+// or when the form has no such window.
+QVariant detailsState(QWidget* screen);
 // Whether a transfer worker runs (Q_INVOKABLE transferRunning()); throws when the form lacks it.
 bool transferRunning(QWidget* screen);
 

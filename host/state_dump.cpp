@@ -51,6 +51,8 @@ QJsonObject stateDump(QMdiArea* area, const Mrv::LoadedModule& module, const Mrv
     QWidget* screen = findScreen(area);
     // An invalid QVariant (no current row) becomes JSON null on the way.
     dump["screen"] = screen ? QJsonValue(QJsonObject::fromVariantMap(screenState(screen))) : QJsonValue();
+    // The JSON objects nested in the details (evento) come from maps, nulls from invalid variants.
+    dump["details"] = QJsonValue::fromVariant(detailsState(screen));
     dump["prompts"] = promptTranscript(prompts);
     dump["globals"] = moduleGlobals(module);
     return dump;

@@ -4,6 +4,7 @@
 #include "screen/glyphs.h"
 #include "screen/listing_parser.h"
 #include "screen/message_table.h"
+#include "screen/nfe_details.h"
 #include "screen/remote_browser.h"
 #include "screen/screen_commands.h"
 #include "transfer/transfer_worker.h"
@@ -45,6 +46,7 @@ TfrmCtrlArqXMLNFe::TfrmCtrlArqXMLNFe(QWidget* owner) : TfrmRotiGeral(owner)
     buildDesign();
     buildActions();
     bindHandlers();
+    details_ = new NfeDetails(*this, [this] { return browser_.get(); });
     Mrv::Application::instance().guarded([this] { FormCreate(this); });
     placeInMdiArea();
 }

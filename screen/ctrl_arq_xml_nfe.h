@@ -38,6 +38,7 @@ class TThrCtrlArqXMLNFe;
 
 namespace Cli_Vop31600 {
 
+class NfeDetails;
 class RemoteBrowser;
 
 // The screen "Controle de Arquivos XML da NF-e": a remote file manager over the company's FTP store
@@ -129,6 +130,8 @@ public:
 
     Q_INVOKABLE QVariantMap scriptState() const;
     Q_INVOKABLE bool transferRunning() const;
+    // What the "Detalhes da NF-e" window shows (null while it is closed).
+    Q_INVOKABLE QVariant detailsState() const;
 
     // --- the view the transfer worker reports to --------------------------------------------
     std::optional<std::string> chooseSaveTarget(const std::string& offeredName) override;
@@ -173,6 +176,7 @@ private:
     bool transferActive_ = false;  // from a transfer's start until its final notification
     bool releaseWhenIdle_ = false;
     std::unique_ptr<RemoteBrowser> browser_;
+    NfeDetails* details_ = nullptr;  // a child of the form
 };
 
 // Opens the screen, or raises the one already open.

@@ -1,7 +1,11 @@
 // Browsing over the screen's own FTP connection.
 #include "screen/remote_browser.h"
 
+#include "screen/memory_sink.h"
+
 #include "platform/ftp/id_ftp.h"
+
+#include <ostream>
 
 namespace Cli_Vop31600 {
 namespace {
@@ -47,6 +51,32 @@ public:
     }
 
     void makeDir(const std::string& name) override { ftp_.MakeDir(name); }
+
+    std::string read(const std::string& name, std::int64_t expectedSize, std::int64_t maxBytes) override
+    {
+        // A look at a file is no transfer: the lamp hears only of the connection itself.
+        const auto shown = ftp_.OnStatus;
+        struct Restore {
+            Platform::TIdFTP& ftp;
+            decltype(ftp.OnStatus) handler;
+            ~Restore() { ftp.OnStatus = std::move(handler); }
+        } restore{ftp_, shown};
+        ftp_.OnStatus = [shown](Platform::TIdStatus status, const std::string& text) {
+            if (shown && status < Platform::TIdStatus::ftpTransfer)
+                shown(status, text);
+        };
+        MemorySink sink(maxBytes);
+        std::ostream out(&sink);
+        ftp_.TransferType(Platform::TIdFTPTransferType::ftBinary);
+        try {
+            ftp_.Get(name, out, expectedSize);
+        } catch (const Platform::FtpError&) {
+            if (sink.exceeded())
+                throw FileTooLarge(maxBytes);
+            throw;
+        }
+        return sink.take();
+    }
 
 private:
     Platform::TIdFTP& ftp_;

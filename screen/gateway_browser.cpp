@@ -2,6 +2,7 @@
 // puts the screen in HTTP mode.
 #include "screen/remote_browser.h"
 
+#include "screen/memory_sink.h"
 #include "transfer/connection_string.h"
 
 #include "platform/http/id_http.h"
@@ -58,6 +59,21 @@ public:
     }
 
     void makeDir(const std::string& name) override { http_.Post(url("mkdir", {{"dir", current_}, {"name", name}})); }
+
+    std::string read(const std::string& name, std::int64_t /*expectedSize*/, std::int64_t maxBytes) override
+    {
+        // The reply's Content-Length is the count the client holds the body to.
+        MemorySink sink(maxBytes);
+        std::ostream out(&sink);
+        try {
+            http_.Get(url("file", {{"dir", current_}, {"name", name}}), out);
+        } catch (const std::runtime_error&) {
+            if (sink.exceeded())
+                throw FileTooLarge(maxBytes);
+            throw;
+        }
+        return sink.take();
+    }
 
 private:
     std::string url(const std::string& endpoint, const std::vector<std::pair<std::string, std::string>>& query)

@@ -3,6 +3,7 @@
 #include "screen/ctrl_arq_xml_nfe.h"
 
 #include "screen/listing_parser.h"
+#include "screen/nfe_details.h"
 #include "screen/remote_browser.h"
 #include "transfer/transfer_worker.h"
 
@@ -88,6 +89,8 @@ void TfrmCtrlArqXMLNFe::cdsArquivosAfterScroll(Platform::TClientDataSet& /*dataS
     const RowCommands commands = transferActive_ ? RowCommands{} : rowCommandsFor(cdsArquivos);
     btnExcluir->setEnabled(commands.deleteEnabled);
     sbtConfirma->setEnabled(commands.downloadEnabled);
+    if (details_)
+        details_->rowChanged();
 }
 
 void TfrmCtrlArqXMLNFe::IdFTPStatus(QObject* /*sender*/, Platform::TIdStatus status, const std::string& /*statusText*/)

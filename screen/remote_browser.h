@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,14 @@ public:
     virtual void remove(const std::string& name, bool isDirectory) = 0;
     // FTP: MKD. Gateway: POST mkdir?dir&name.
     virtual void makeDir(const std::string& name) = 0;
+    // The bytes of a file of the current directory, in memory only. FTP: TYPE I, RETR name (exactly
+    // expectedSize bytes when it is not -1). Gateway: GET file?dir=<current>&name=<name>. Throws
+    // FileTooLarge (screen/memory_sink.h) once more than maxBytes arrive, the transfer then stopped;
+    // otherwise what the client throws (a refusal, a lost connection, a short count).
+    virtual std::string read(const std::string& name, std::int64_t expectedSize, std::int64_t maxBytes) = 0;
+    // Whether a call is under way (see busyTracking): work that a nested event loop runs meanwhile
+    // (a timer, a prompt's loop) must not use the client then.
+    virtual bool busy() const { return false; }
 };
 
 struct FtpLogin {
@@ -49,5 +58,7 @@ struct GatewaySettings {
 // Both browse through the screen's own clients, which outlive them.
 std::unique_ptr<RemoteBrowser> makeFtpBrowser(Platform::TIdFTP& client, FtpLogin login);
 std::unique_ptr<RemoteBrowser> makeGatewayBrowser(Platform::TIdHTTP& client, GatewaySettings settings);
+// The same browser, telling through busy() whether one of its calls is under way.
+std::unique_ptr<RemoteBrowser> busyTracking(std::unique_ptr<RemoteBrowser> browser);
 
 } // namespace Cli_Vop31600

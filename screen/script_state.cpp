@@ -1,6 +1,8 @@
 // The screen's state as the script driver dumps it.
 #include "screen/ctrl_arq_xml_nfe.h"
 
+#include "screen/nfe_details.h"
+
 #include "platform/dataset/dataset_model.h"
 #include "platform/widgets/progress_bar.h"
 #include "platform/widgets/status_bar.h"
@@ -54,5 +56,7 @@ QVariantMap TfrmCtrlArqXMLNFe::scriptState() const
                                 {"descending", !index.empty() && cdsArquivos.IndexDescending(index)}};
     return state;
 }
+
+QVariant TfrmCtrlArqXMLNFe::detailsState() const { return details_ ? details_->state() : QVariant(); }
 
 } // namespace Cli_Vop31600

@@ -203,9 +203,9 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
 void TfrmCtrlArqXMLNFe::chooseBrowser()
 {
     if (boHttp)
-        browser_ = makeGatewayBrowser(*IdHTTP, {stConnectStr, SHttpPort, InHttpHttps});
+        browser_ = busyTracking(makeGatewayBrowser(*IdHTTP, {stConnectStr, SHttpPort, InHttpHttps}));
     else
-        browser_ = makeFtpBrowser(*IdFTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
+        browser_ = busyTracking(makeFtpBrowser(*IdFTP, {SFtpHosAddr, SFtpUserId, SFtpPassword}));
 }
 
 } // namespace Cli_Vop31600

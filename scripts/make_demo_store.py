@@ -52,7 +52,27 @@ def nfe_key(uf, yymm, cnpj, serie, number, code):
     return body + str(mod11_digit(body))
 
 
-def nfe_xml(key, org, cnpj, uf, year, month, day, number, serie, rng):
+CUSTOMERS = ("Supermercado Bom Preço", "Padaria Pão de Mel", "Restaurante Sabor Mineiro", "Hotel Araucária",
+             "Mercearia Dois Irmãos")
+
+
+def customer_cnpj(number):
+    """A customer's CNPJ from the invoice number, with right check digits, no randomness used."""
+    base = "%08d0001" % (number * 7919 % 10 ** 8)
+    d1 = mod11_digit(base)
+    d2 = mod11_digit(base + str(d1))
+    return base + str(d1) + str(d2)
+
+
+def protocol_xml(key, year, month, day, status="100", reason="Autorizado o uso da NF-e"):
+    """The authorisation protocol; its number and time follow from the key."""
+    return (' <protNFe versao="4.00"><infProt><tpAmb>1</tpAmb><chNFe>%s</chNFe>'
+            '<dhRecbto>%04d-%02d-%02dT10:01:30-03:00</dhRecbto><nProt>1%s%s</nProt><cStat>%s</cStat>'
+            '<xMotivo>%s</xMotivo></infProt></protNFe>\n' % (key, year, month, day, key[:2], key[-13:], status, reason))
+
+
+def nfe_xml(key, org, cnpj, uf, year, month, day, number, serie, rng, protocol=None):
+    """An invoice; protocol is the protNFe element (protocol_xml's by default, "" for none)."""
     items = []
     total = 0
     for n in range(1, rng.randrange(1, 4) + 1):
@@ -64,6 +84,8 @@ def nfe_xml(key, org, cnpj, uf, year, month, day, number, serie, rng):
             '    <det nItem="%d"><prod><cProd>%05d</cProd><xProd>Produto %d</xProd><NCM>84713012</NCM>'
             '<CFOP>5102</CFOP><uCom>UN</uCom><qCom>%d.0000</qCom><vUnCom>%.2f</vUnCom><vProd>%.2f</vProd>'
             '</prod></det>' % (n, rng.randrange(100000), n, qty, price, value))
+    if protocol is None:
+        protocol = protocol_xml(key, year, month, day)
     return (
         '<?xml version="1.0" encoding="UTF-8"?>\n'
         '<nfeProc xmlns="http://www.portalfiscal.inf.br/nfe" versao="4.00">\n'
@@ -72,13 +94,90 @@ def nfe_xml(key, org, cnpj, uf, year, month, day, number, serie, rng):
         '   <ide><cUF>%d</cUF><natOp>Venda de mercadoria</natOp><mod>55</mod><serie>%d</serie>'
         '<nNF>%d</nNF><dhEmi>%04d-%02d-%02dT10:00:00-03:00</dhEmi><tpNF>1</tpNF></ide>\n'
         '   <emit><CNPJ>%s</CNPJ><xNome>%s</xNome></emit>\n'
+        '   <dest><CNPJ>%s</CNPJ><xNome>%s</xNome></dest>\n'
         '%s\n'
         '   <total><ICMSTot><vNF>%.2f</vNF></ICMSTot></total>\n'
         '  </infNFe>\n'
         ' </NFe>\n'
-        ' <protNFe versao="4.00"><infProt><chNFe>%s</chNFe><cStat>100</cStat>'
-        '<xMotivo>Autorizado o uso da NF-e</xMotivo></infProt></protNFe>\n'
-        '</nfeProc>\n' % (key, uf, serie, number, year, month, day, cnpj, org, "\n".join(items), total, key))
+        '%s'
+        '</nfeProc>\n' % (key, uf, serie, number, year, month, day, cnpj, org, customer_cnpj(number),
+                           CUSTOMERS[number % len(CUSTOMERS)], "\n".join(items), total, protocol))
+
+
+EVENT_NAMES = {"110110": "Carta de Correção", "110111": "Cancelamento"}
+
+
+def event_xml(key, event_type, sequence, detail, when="2024-03-20T09:15:00-03:00", registered=True):
+    """An NF-e event (cancellation, correction letter) with its registration, as the tax authority returns it."""
+    xml = ('<?xml version="1.0" encoding="UTF-8"?>\n'
+           '<procEventoNFe xmlns="http://www.portalfiscal.inf.br/nfe" versao="1.00">\n'
+           ' <evento versao="1.00"><infEvento Id="ID%s%s%02d"><cOrgao>%s</cOrgao><tpAmb>1</tpAmb>'
+           '<CNPJ>%s</CNPJ><chNFe>%s</chNFe><dhEvento>%s</dhEvento><tpEvento>%s</tpEvento>'
+           '<nSeqEvento>%d</nSeqEvento><verEvento>1.00</verEvento><detEvento versao="1.00">'
+           '<descEvento>%s</descEvento>%s</detEvento></infEvento></evento>\n'
+           % (event_type, key, sequence, key[:2], key[6:20], key, when, event_type, sequence,
+              EVENT_NAMES.get(event_type, "Evento"), detail))
+    if registered:
+        xml += (' <retEvento versao="1.00"><infEvento><tpAmb>1</tpAmb><cStat>135</cStat>'
+                '<xMotivo>Evento registrado e vinculado a NF-e</xMotivo><chNFe>%s</chNFe><tpEvento>%s</tpEvento>'
+                '<nSeqEvento>%d</nSeqEvento><dhRegEvento>%s</dhRegEvento><nProt>1%s%s</nProt></infEvento>'
+                '</retEvento>\n' % (key, event_type, sequence, when, key[:2], key[-13:]))
+    return xml + '</procEventoNFe>\n'
+
+
+EXAMPLES_DIR = "XMLFTP/Exemplos NF-e"
+
+
+def example_files(seed=31600):
+    """One file of each kind the details window tells apart: name -> text. Every key has a right check
+    digit except the file named for a wrong one."""
+    rng = random.Random(seed)
+    cnpj = make_cnpj(rng)
+    org = "Comércio de Alimentos São João"
+
+    def key_of(number):
+        return nfe_key(35, "2403", cnpj, 1, number, number * 1237 % 10 ** 8)
+
+    def invoice(number, protocol=None):
+        return nfe_xml(key_of(number), org, cnpj, 35, 2024, 3, 15, number, 1, rng, protocol)
+
+    wrong = key_of(505)[:-1] + str((int(key_of(505)[-1]) + 1) % 10)
+    files = {
+        key_of(501) + "-nfe.xml": invoice(501),
+        key_of(502) + "-nfe.xml": invoice(502, ""),
+        key_of(503) + "-nfe.xml": invoice(503, protocol_xml(key_of(503), 2024, 3, 15, "302",
+                                                            "Uso Denegado: Irregularidade fiscal do destinatário")),
+        "nota sem chave no nome.xml": invoice(504),
+        wrong + "-nfe.xml": invoice(505).replace(key_of(505), wrong),
+        key_of(599) + "-nfe.xml": invoice(506),  # the name carries another invoice's key
+        "NFe" + key_of(507) + ".XML": invoice(507),
+        key_of(501) + "-canc.xml": event_xml(key_of(501), "110111", 1,
+                                             "<nProt>1%s</nProt><xJust>Pedido cancelado pelo cliente antes da entrega"
+                                             "</xJust>" % key_of(501)[-14:]),
+        key_of(504) + "-cce.xml": event_xml(key_of(504), "110110", 1,
+                                            "<xCorrecao>Endereço de entrega: Rua das Acácias, 120 - Centro"
+                                            "</xCorrecao><xCondUso>A Carta de Correção é disciplinada pelo "
+                                            "§ 1º-A do art. 7º do Convênio S/N, de 15 de dezembro de 1970"
+                                            "</xCondUso>", "2024-03-18T16:40:00-03:00"),
+        "carta de correção sem protocolo.xml": event_xml(key_of(507), "110110", 2,
+                                                         "<xCorrecao>CFOP correto: 5405</xCorrecao>",
+                                                         registered=False),
+    }
+    whole = invoice(508)
+    files["truncado-" + key_of(508) + ".xml"] = whole[:len(whole) // 2]
+    files["não é xml.xml"] = "Relatório de notas emitidas em março\n"
+    files["conhecimento de transporte.xml"] = (
+        '<?xml version="1.0" encoding="UTF-8"?>\n<cteProc xmlns="http://www.portalfiscal.inf.br/cte" '
+        'versao="4.00"><CTe><infCte Id="CTe%s"/></CTe></cteProc>\n' % key_of(509))
+    return files
+
+
+def make_examples(root, seed=31600):
+    folder = os.path.join(root, EXAMPLES_DIR)
+    os.makedirs(folder, exist_ok=True)
+    for name, text in example_files(seed).items():
+        write_file(os.path.join(folder, name), text, BASE_TIME)
+    os.utime(folder, (BASE_TIME, BASE_TIME))
 
 
 def write_file(path, text, mtime):
@@ -138,6 +237,7 @@ def make_store(root, orgs=(1, 2, 3, 12), months=3, per_month=20, big=0, seed=316
     count = 0
     for number in orgs:
         count += len(make_organisation(root, number, months, per_month, rng))
+    make_examples(root, seed)
     if big:
         make_big_dir(root, big, rng)
     for name in SYSTEM_DIRS:

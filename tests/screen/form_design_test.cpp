@@ -100,7 +100,9 @@ TEST_F(FormDesign, EachActionCarriesTheKeysItsButtonsHintNames)
         else
             EXPECT_TRUE(hint.endsWith("(" + action->shortcut().toString(QKeySequence::PortableText) + ")")) << hint.toStdString();
     }
-    EXPECT_EQ(form->actions().size(), 8);
+    // Beside the table: "Detalhes da NF-e" (Ctrl+I), which has no button.
+    EXPECT_EQ(form->actions().size(), 9);
+    EXPECT_EQ(form->findChild<QAction*>("actDetalhes")->shortcut(), QKeySequence("Ctrl+I"));
 }
 
 TEST_F(FormDesign, GeometryAsDesigned)
