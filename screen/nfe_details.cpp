@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QTableView>
 #include <QThread>
 
@@ -44,10 +45,28 @@ NfeDetails::NfeDetails(TfrmCtrlArqXMLNFe& form, std::function<RemoteBrowser*()> 
     });
 }
 
+// First opened beside the screen (or over its right edge when the desktop has no room), never at
+// the desktop's corner over the grid.
+void NfeDetails::placeBesideTheScreen()
+{
+    const QRect screen(form_.mapToGlobal(QPoint(0, 0)), form_.size());
+    QRect available = screen;
+    if (const QScreen* display = form_.screen())
+        available = display->availableGeometry();
+    const QSize size = window_->size().expandedTo(window_->sizeHint());
+    int x = screen.right() + 8;
+    if (x + size.width() > available.right())
+        x = std::max(available.left(), available.right() - size.width());
+    const int y = std::clamp(screen.top(), available.top(), std::max(available.top(), available.bottom() - size.height()));
+    window_->move(x, y);
+}
+
 void NfeDetails::addMenuEntries(QMenu& menu) const { menu.addAction(action_); }
 
 void NfeDetails::open()
 {
+    if (!window_->isVisible())
+        placeBesideTheScreen();
     window_->show();
     window_->raise();
     // Some window systems activate a new window whatever it asks: the screen takes the keys back.

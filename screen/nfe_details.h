@@ -39,6 +39,7 @@ public:
     void addMenuEntries(QMenu& menu) const;
 
 private:
+    void placeBesideTheScreen();
     struct Row {
         QString directory, name;
         std::int64_t size = -1;

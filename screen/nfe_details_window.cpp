@@ -80,7 +80,7 @@ NfeDetailsWindow::NfeDetailsWindow(QWidget* screen) : QWidget(screen, Qt::Tool |
     lblEventoTexto->setWordWrap(true);
     page->addWidget(grbEvento);
     page->addStretch(1);
-    resize(560, 480);
+    resize(680, 480);  // room for the grouped key and its copy button
     showDetails(QString(), Nfe::failure(QString()));
 }
 
