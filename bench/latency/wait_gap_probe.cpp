@@ -6,6 +6,7 @@
 #include "bench/transfer/screen_session.h"
 
 #include "screen/ctrl_arq_xml_nfe.h"
+#include "screen/screen_globals.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
