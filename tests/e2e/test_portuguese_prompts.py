@@ -9,7 +9,7 @@ import subprocess
 import pytest
 
 from appserver_fixture import AppServer, Gateway
-from world import ORG_HOME, make_store, settings_sql
+from world import ORG_HOME, World, make_store, settings_sql
 
 ENGLISH = re.compile(r"Cannot|cannot|Connection refused|No such|Permission denied|not permitted|"
                      r"Timeout|timed out|Exception|Error|Host not found|Net Exception|reset by peer")
@@ -66,3 +66,25 @@ def test_gateway_store_that_refuses_to_create_a_directory(run_script, tmp_path):
     errors = [p["text"] for p in dump["prompts"] if p["kind"] == "error"]
     assert len(errors) == 1 and "Notas novas" in errors[0], errors
     assert_portuguese(dump)
+
+
+@pytest.mark.skipif(shutil.which("chattr") is None, reason="needs chattr to make the folder unwritable")
+def test_a_failed_save_names_the_users_file_in_portuguese_with_one_full_stop(run_script, tmp_path):
+    folder = tmp_path / "salvar"
+    folder.mkdir()
+    target = folder / "nota.xml"
+    if subprocess.run(["chattr", "+i", str(folder)], capture_output=True).returncode != 0:
+        pytest.skip("the file system does not support the immutable attribute")
+    try:
+        with World(tmp_path) as world:
+            result = run_script(["open", "select name nota fiscal.xml", f"answer save {target}", "click sbtConfirma",
+                                 "wait idle", "dump"], server=world.server)
+    finally:
+        subprocess.run(["chattr", "-i", str(folder)], check=True)
+    assert result.returncode == 0, str(result)
+    [dump] = result.dumps
+    shown = [p["text"] for p in dump["prompts"]] + dump["screen"]["status"]
+    failure = [text for text in shown if text.startswith("Falha na transferência: ")]
+    assert failure and str(target) in failure[0] and "permissão negada" in failure[0], shown
+    for text in shown:
+        assert ".part-" not in text and not ENGLISH.search(text) and not text.endswith(".."), text
