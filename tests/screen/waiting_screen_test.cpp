@@ -16,21 +16,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <memory>
 
 using namespace Cli_Vop31600;
 
 namespace {
-
-std::string loopbackOfThisTest()
-{
-    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::uint32_t hash = 2166136261u;
-    for (unsigned char c : name)
-        hash = (hash ^ c) * 16777619u;
-    return "127.0.93." + std::to_string(10 + hash % 240);
-}
 
 // A server that takes connections (the kernel completes them) and never says a word.
 struct SilentServer {
@@ -77,7 +67,7 @@ std::string ftpSettings(const std::string& ftpHost)
 
 TEST(OpenedScreenWaiting, TimersRunWhileTheFtpServerIsSilentAndItsTimeOutStillShowsOneError)
 {
-    const std::string ip = loopbackOfThisTest();
+    const std::string ip = loopbackOfThisTest("127.0.93.");
     SilentServer ftp(ip);
     TestSupport::AppServerProcess app(ftpSettings(ip));
     GapMeter meter;
@@ -99,7 +89,7 @@ TEST(OpenedScreenWaiting, ACloseDuringTheWaitEndsItQuietlyAndThenClosesTheScreen
     // Once against a silent FTP server, once against an application server that never answers.
     for (const bool silentAppServer : {false, true}) {
         SCOPED_TRACE(silentAppServer ? "application server" : "FTP server");
-        const std::string ip = loopbackOfThisTest();
+        const std::string ip = loopbackOfThisTest("127.0.93.");
         SilentServer ftp(ip);
         TestSupport::AppServerProcess app(ftpSettings(ip));
         SilentServer appSilent(ip, 0);
@@ -126,7 +116,7 @@ TEST(OpenedScreenWaiting, ACloseDuringTheWaitEndsItQuietlyAndThenClosesTheScreen
 
 TEST(FtpWaitHook, TheHookIsServedEverySliceAndAThrowingHookEndsTheWaitAndTheSession)
 {
-    const std::string ip = loopbackOfThisTest();
+    const std::string ip = loopbackOfThisTest("127.0.93.");
     SilentServer silent(ip, 0);
     Platform::TIdFTP ftp;
     ftp.Host = ip;
