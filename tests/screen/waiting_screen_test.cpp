@@ -93,15 +93,18 @@ TEST(OpenedScreenWaiting, ACloseDuringTheWaitEndsItQuietlyAndThenClosesTheScreen
         SilentServer ftp(ip);
         TestSupport::AppServerProcess app(ftpSettings(ip));
         SilentServer appSilent(ip, 0);
-        QTimer::singleShot(300, [] {
-            if (frmCtrlArqXMLNFe)
-                frmCtrlArqXMLNFe->subWindow()->close();
+        bool shownWhileWaiting = false;
+        QTimer::singleShot(300, [&] {
+            ASSERT_TRUE(frmCtrlArqXMLNFe && frmCtrlArqXMLNFe->subWindow());
+            shownWhileWaiting = frmCtrlArqXMLNFe->subWindow()->isVisible();
+            frmCtrlArqXMLNFe->subWindow()->close();
         });
         QElapsedTimer opening;
         opening.start();
         auto harness = std::make_unique<ScreenHarness>(silentAppServer ? ip : app.host(),
                                                        silentAppServer ? appSilent.port() : app.port());
         EXPECT_LT(opening.elapsed(), 5000);
+        EXPECT_TRUE(shownWhileWaiting);  // on screen before the first reply
         QPointer<TfrmCtrlArqXMLNFe> screen = harness->form;
         EXPECT_TRUE(QTest::qWaitFor([&] {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
