@@ -18,6 +18,10 @@ namespace Platform {
 
 namespace {
 
+// With a wait hook, a blocked call returns this often, so that the hook is served close to its
+// slice however the bytes trickle in.
+constexpr std::chrono::milliseconds kHookedSlice{5};
+
 [[noreturn]] void dataTimeout()
 {
     throw FtpTimeout("Tempo esgotado na conexão de dados com o servidor FTP.");
@@ -97,7 +101,7 @@ bool FtpDataChannel::accept(const Poco::Net::IPAddress& peer, std::chrono::milli
             dataBroken("cancelada");
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         WaitPacer pacer(hook_);
-        const auto tickSlice = hook_ ? std::min(kTick, kWaitSlice) : kTick;
+        const auto tickSlice = hook_ ? kHookedSlice : kTick;
         for (;;) {
             // A waiting data connection wins: a quick server may already have sent its final reply.
             pollfd fds[2] = {{listener_->impl()->sockfd(), POLLIN, 0}, {watchFd, POLLIN, 0}};
@@ -163,7 +167,7 @@ void FtpDataChannel::setTimeout(std::chrono::milliseconds timeout)
     if (socket_) {
         // The socket waits one slice at a time: a blocked call returns to hear the tick, and the
         // fast path costs no extra call.
-        const auto slice = Poco::Timespan(std::min({timeout, kTick, hook_ ? kWaitSlice : kTick}).count() * 1000);
+        const auto slice = Poco::Timespan(std::min({timeout, kTick, hook_ ? kHookedSlice : kTick}).count() * 1000);
         socket_->setReceiveTimeout(slice);
         socket_->setSendTimeout(slice);
     }
