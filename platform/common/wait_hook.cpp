@@ -45,7 +45,9 @@ WaitCancelled::WaitCancelled()
 {
 }
 
-WaitPacer::WaitPacer(const WaitHook& hook) : hook_(hook), next_(std::chrono::steady_clock::now() + kWaitSlice) {}
+// The first check serves at once: the caller cannot know how long ago the hook last ran (the
+// previous block's pacer may have been near its slice).
+WaitPacer::WaitPacer(const WaitHook& hook) : hook_(hook), next_(std::chrono::steady_clock::now()) {}
 
 void WaitPacer::serveIfDue()
 {

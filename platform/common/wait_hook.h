@@ -22,8 +22,8 @@ public:
     WaitCancelled();
 };
 
-// Calls a hook when a slice has passed since the last call: for loops that wake far more often (a
-// listing arriving at full speed) or not at all between polls.
+// Calls a hook at its first check and then whenever a slice has passed since the last call: for loops
+// that wake far more often (a listing arriving at full speed) or not at all between polls.
 class PLATFORM_API WaitPacer {
 public:
     explicit WaitPacer(const WaitHook& hook);
