@@ -3,6 +3,7 @@
 #include "mrv/data_packet.h"
 
 #include "platform/common/net_error_text.h"
+#include "platform/http/http_abort.h"
 
 #include <Poco/Exception.h>
 #include <Poco/JSON/Array.h>
@@ -54,9 +55,32 @@ std::string errorText(int status, const std::string& body)
     return "O servidor de aplicação respondeu com o código " + std::to_string(status) + (body.empty() ? "" : ": " + body);
 }
 
+// A session whose connection the breaker can shut down from the thread that serves the wait hook.
+class BreakableSession final : public Poco::Net::HTTPClientSession {
+public:
+    BreakableSession(const std::string& host, Poco::UInt16 port, Platform::ConnectionBreaker& breaker)
+        : HTTPClientSession(host, port), breaker_(breaker)
+    {
+    }
+
+protected:
+    void connect(const Poco::Net::SocketAddress& address) override
+    {
+        breaker_.Release();
+        HTTPClientSession::connect(address);
+        breaker_.Attach(socket().impl()->sockfd());
+    }
+
+private:
+    Platform::ConnectionBreaker& breaker_;
+};
+
 } // namespace
 
-TNetConnection::TNetConnection(QObject* owner) : QObject(owner) {}
+TNetConnection::TNetConnection(QObject* owner)
+    : QObject(owner), breaker_(std::make_unique<Platform::ConnectionBreaker>())
+{
+}
 
 TNetConnection::~TNetConnection() = default;
 
@@ -69,6 +93,7 @@ void TNetConnection::SetConnected(bool value)
 {
     if (!value) {
         session_.reset();
+        breaker_->Release();
         connected_ = false;
         return;
     }
@@ -77,7 +102,7 @@ void TNetConnection::SetConnected(bool value)
     if (OnBeforeConnect)
         OnBeforeConnect(*this);
     try {
-        session_ = std::make_unique<Poco::Net::HTTPClientSession>(Host, static_cast<Poco::UInt16>(Port));
+        session_ = std::make_unique<BreakableSession>(Host, static_cast<Poco::UInt16>(Port), *breaker_);
         session_->setKeepAlive(true);
         session_->setTimeout(span(ConnectTimeout), span(ReplyTimeout), span(ReplyTimeout));
         const Reply reply = send(Poco::Net::HTTPRequest::HTTP_GET, "/servers/" + pathSegment(ServerName), {});
@@ -85,6 +110,9 @@ void TNetConnection::SetConnected(bool value)
             throw std::runtime_error(errorText(reply.status, reply.body));
         connected_ = true;
         lastError_.clear();
+    } catch (const Platform::WaitCancelled&) {
+        session_.reset();
+        throw;
     } catch (const std::exception& e) {
         session_.reset();
         const auto* poco = dynamic_cast<const Poco::Exception*>(&e);
@@ -124,15 +152,25 @@ Poco::Dynamic::Var TNetConnection::AppServer(const std::string& method, const st
 
 TNetConnection::Reply TNetConnection::send(const std::string& verb, const std::string& path, const std::string& body)
 {
-    try {
-        return exchange(verb, path, body);
-    } catch (const Poco::Net::NoMessageException&) {
-    } catch (const Poco::Net::ConnectionResetException&) {
-    } catch (const Poco::Net::ConnectionAbortedException&) {
-    }
-    // The server closed an idle keep-alive connection (or restarted): one fresh attempt.
-    session_->reset();
-    return exchange(verb, path, body);
+    Reply reply;
+    breaker_->Rearm();
+    Platform::runServed(OnWaiting, [&] {
+        // A send on a connection the breaker shut down must not end the process.
+        Platform::SigPipeBlock sigPipe;
+        try {
+            reply = exchange(verb, path, body);
+            return;
+        } catch (const Poco::Net::NoMessageException&) {
+        } catch (const Poco::Net::ConnectionResetException&) {
+        } catch (const Poco::Net::ConnectionAbortedException&) {
+        }
+        if (breaker_->Fired())
+            throw Platform::WaitCancelled();
+        // The server closed an idle keep-alive connection (or restarted): one fresh attempt.
+        session_->reset();
+        reply = exchange(verb, path, body);
+    }, [this] { breaker_->Fire(); });
+    return reply;
 }
 
 TNetConnection::Reply TNetConnection::exchange(const std::string& verb, const std::string& path, const std::string& body)

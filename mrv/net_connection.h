@@ -2,6 +2,8 @@
 
 #include "mrv/mrv_export.h"
 
+#include "platform/common/wait_hook.h"
+
 #include <Poco/Dynamic/Var.h>
 
 #include <QObject>
@@ -14,6 +16,9 @@
 
 namespace Poco::Net {
 class HTTPClientSession;
+}
+namespace Platform {
+class ConnectionBreaker;
 }
 
 namespace Mrv {
@@ -34,6 +39,10 @@ public:
     std::chrono::milliseconds ConnectTimeout{15000};
     std::chrono::milliseconds ReplyTimeout{60000};
     std::function<void(TNetConnection&)> OnBeforeConnect; // runs before every connect
+    // When set, every request runs on a helper thread while the calling thread serves this hook every
+    // kWaitSlice until the reply is in; when it throws, the connection is shut down and the hook's
+    // exception leaves the call (SetConnected and AppServer alike).
+    Platform::WaitHook OnWaiting;
 
     bool Connected() const { return connected_; }
     // true: OnBeforeConnect, then the connect request. On failure it throws std::runtime_error when
@@ -55,6 +64,7 @@ private:
     Reply send(const std::string& verb, const std::string& path, const std::string& body);
     std::string where() const;
 
+    std::unique_ptr<Platform::ConnectionBreaker> breaker_;
     std::unique_ptr<Poco::Net::HTTPClientSession> session_;
     bool connected_ = false;
     std::string lastError_;

@@ -47,8 +47,12 @@ TfrmCtrlArqXMLNFe::TfrmCtrlArqXMLNFe(QWidget* owner) : TfrmRotiGeral(owner)
     buildActions();
     bindHandlers();
     details_ = new NfeDetails(*this, [this] { return browser_.get(); });
-    Mrv::Application::instance().guarded([this] { FormCreate(this); });
+    installWaitHooks();
+    // On screen before the first request: the host paints it while the server is awaited.
     placeInMdiArea();
+    if (subWindow())
+        subWindow()->show();
+    runGuarded([this] { FormCreate(this); });
 }
 
 TfrmCtrlArqXMLNFe::~TfrmCtrlArqXMLNFe()
@@ -202,9 +206,7 @@ void TfrmCtrlArqXMLNFe::buildActions()
 void TfrmCtrlArqXMLNFe::bindHandlers()
 {
     auto bind = [this](auto* source, auto signal, void (TfrmCtrlArqXMLNFe::*handler)(QObject*)) {
-        connect(source, signal, this, [this, source, handler] {
-            Mrv::Application::instance().guarded([&] { (this->*handler)(source); });
-        });
+        connect(source, signal, this, [this, source, handler] { runGuarded([&] { (this->*handler)(source); }); });
     };
     for (const ScreenCommand& command : screenCommands()) {
         bind(this->*command.button, &QToolButton::clicked, command.handler);
@@ -216,7 +218,7 @@ void TfrmCtrlArqXMLNFe::bindHandlers()
     dbgArquivos->installEventFilter(this);
     connect(dbgArquivos->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
         const std::string field = gridColumns.value(section).toStdString();
-        Mrv::Application::instance().guarded([&] { dbgArquivosTitleClick(field); });
+        runGuarded([&] { dbgArquivosTitleClick(field); });
     });
 
     cdsArquivos.AfterScroll = [this](Platform::TClientDataSet& dataSet) { cdsArquivosAfterScroll(dataSet); };
@@ -240,7 +242,7 @@ bool TfrmCtrlArqXMLNFe::eventFilter(QObject* watched, QEvent* event)
     if (watched == dbgArquivos && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
-            Mrv::Application::instance().guarded([this] { dbgArquivosDblClick(dbgArquivos); });
+            runGuarded([this] { dbgArquivosDblClick(dbgArquivos); });
             return true;
         }
     }
@@ -270,7 +272,7 @@ void TfrmCtrlArqXMLNFe::showDesigned()
     if (shown_)
         return;
     shown_ = true;
-    Mrv::Application::instance().guarded([this] { FormShow(this); });
+    runGuarded([this] { FormShow(this); });
 }
 
 void TfrmCtrlArqXMLNFe::FormShow(QObject* /*sender*/)
@@ -287,6 +289,8 @@ void TfrmCtrlArqXMLNFe::FormShow(QObject* /*sender*/)
 
 void TfrmCtrlArqXMLNFe::FormClose(QObject* sender, Mrv::TCloseAction& action)
 {
+    if (refuseCloseDuringWait())
+        throw Mrv::EAbort();
     // The worker's own flag decides, not boProcessoParado alone: a failed reload during a transfer
     // records "idle" although the worker still runs.
     if (!boProcessoParado || transferRunning()) {

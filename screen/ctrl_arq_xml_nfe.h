@@ -2,6 +2,7 @@
 
 #include "mrv/file_dialogs.h"
 #include "mrv/rotigeral.h"
+#include "platform/common/wait_hook.h"
 #include "platform/dataset/client_dataset.h"
 #include "transfer/transfer_job.h"
 #include "transfer/transfer_view.h"
@@ -10,6 +11,7 @@
 #include <QVariantMap>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -140,6 +142,8 @@ public:
     // The worker's end lets a closed screen be released.
     void transferEnded() override;
     bool closing() const { return releaseWhenIdle_; }
+    // True while one of the screen's own clients waits for a reply and events are served meanwhile.
+    bool clientWaiting() const { return clientWaits_ > 0; }
 
     // Shows the new screen and runs its show handler once (part of its creation).
     void showDesigned();
@@ -162,6 +166,16 @@ private:
     // FTP or the gateway, as the settings decide once they arrive.
     void chooseBrowser();
 
+    // Waiting without freezing (client_wait.cpp): the screen's own clients serve paint and timer
+    // events while they wait; a close meanwhile ends the wait and is carried out after it.
+    void installWaitHooks();
+    void serveWhileWaiting();
+    Platform::WaitHook waitHook();
+    bool refuseCloseDuringWait();
+    // Runs a handler as the application does, silent about a wait that the screen's close ended.
+    void runGuarded(const std::function<void()>& handler);
+    void reportUnlessClosing(const std::exception& error);
+
     int InImagemConexao = 0;
     std::weak_ptr<Cli_Vop31601::TThrCtrlArqXMLNFe> ThrTransfer;  // the worker owns itself
     std::string SFtpHosAddr;
@@ -176,7 +190,9 @@ private:
     bool transferActive_ = false;  // from a transfer's start until its final notification
     bool releaseWhenIdle_ = false;
     std::unique_ptr<RemoteBrowser> browser_;
-    NfeDetails* details_ = nullptr;  // a child of the form
+    NfeDetails* details_ = nullptr;   // a child of the form
+    int clientWaits_ = 0;             // nested event serving inside the screen's clients' waits
+    bool closeDuringWait_ = false;    // a close came during a wait: every wait ends until it is done
 };
 
 // Opens the screen, or raises the one already open.

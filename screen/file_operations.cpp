@@ -50,7 +50,7 @@ void TfrmCtrlArqXMLNFe::btnExcluirClick(QObject* /*sender*/)
         browser_->remove(name, cdsArquivosBOISDIRECTORY->AsBoolean());
         ChangeDir(browser_->currentDir());
     } catch (const std::exception& error) {
-        Consiste::MensErro(error);
+        reportUnlessClosing(error);
     }
 }
 
@@ -73,7 +73,7 @@ void TfrmCtrlArqXMLNFe::btnNovoDirClick(QObject* /*sender*/)
     } catch (const std::exception& error) {
         if (cdsArquivos.ControlsDisabled())
             cdsArquivos.EnableControls();
-        Consiste::MensErro(error);
+        reportUnlessClosing(error);
     }
 }
 

@@ -16,7 +16,18 @@ void TfrmCtrlArqXMLNFe::DadosLine(const std::string& line, std::string& modifica
 
 void TfrmCtrlArqXMLNFe::CarregaGrid(const std::vector<std::string>& lines)
 {
-    Cli_Vop31600::CarregaGrid(cdsArquivos, lines);
+    // A long listing loads in slices with the window painting in between; the grid's cursor
+    // follows only once every row is in.
+    const Platform::WaitHook hook = waitHook();
+    Platform::WaitPacer pacer(hook);
+    cdsArquivos.DisableControls();
+    try {
+        Cli_Vop31600::CarregaGrid(cdsArquivos, lines, [&pacer] { pacer.serveIfDue(); });
+    } catch (...) {
+        cdsArquivos.EnableControls();
+        throw;
+    }
+    cdsArquivos.EnableControls();
     cdsArquivos.First();
     cdsArquivosAfterScroll(cdsArquivos);
     // The current row stays in view after every reload.

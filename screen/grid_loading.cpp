@@ -161,8 +161,10 @@ constexpr std::size_t helperFrom = 200'000;
 
 } // namespace
 
-void CarregaGrid(Platform::TClientDataSet& cdsArquivos, const std::vector<std::string>& lines)
+void CarregaGrid(Platform::TClientDataSet& cdsArquivos, const std::vector<std::string>& lines,
+                 const std::function<void()>& betweenChunks)
 {
+    constexpr std::size_t chunkLines = PreparingHelper::chunkLines;
     if (!cdsArquivos.Active())
         cdsArquivos.CreateDataSet();
     cdsArquivos.EmptyDataSet();
@@ -172,6 +174,8 @@ void CarregaGrid(Platform::TClientDataSet& cdsArquivos, const std::vector<std::s
         for (std::size_t i = 0; i < lines.size(); ++i) {
             prepare(lines[i], line);
             rows.write(line, i);
+            if (betweenChunks && (i + 1) % chunkLines == 0)
+                betweenChunks();
         }
         return;
     }
@@ -183,6 +187,8 @@ void CarregaGrid(Platform::TClientDataSet& cdsArquivos, const std::vector<std::s
         for (std::size_t i = 0; i < count; ++i)
             rows.write(chunk[i], first + i);
         helper.release(n);
+        if (betweenChunks)
+            betweenChunks();
     }
 }
 

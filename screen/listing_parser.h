@@ -3,6 +3,7 @@
 #include "platform/dataset/client_dataset.h"
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,7 +50,9 @@ void defineFileTableFields(Platform::TClientDataSet& cdsArquivos);
 // Replaces the table's rows by the listing's (the table is created first if inactive). Hidden
 // names get no row but their lines still count for IDARQUIVO, as does a skipped "total" line. A
 // size that is not a number throws EConvertError; the rows posted before that line stay.
-void CarregaGrid(Platform::TClientDataSet& cdsArquivos, const std::vector<std::string>& lines);
+// betweenChunks, when given, runs after every chunk of lines (it may throw to stop the loading).
+void CarregaGrid(Platform::TClientDataSet& cdsArquivos, const std::vector<std::string>& lines,
+                 const std::function<void()>& betweenChunks = {});
 
 // The size text as a number: digits with an optional sign, else EConvertError with a message for
 // the user.

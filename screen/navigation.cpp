@@ -21,7 +21,7 @@ void TfrmCtrlArqXMLNFe::enterUnavailable(const std::exception& error)
 {
     ControlaComponentes(false, true);
     btnAbortar->setEnabled(transferActive_);
-    Consiste::MensErro(error);
+    reportUnlessClosing(error);
 }
 
 void TfrmCtrlArqXMLNFe::ChangeDir(const std::string& path)

@@ -101,7 +101,7 @@ NfeDetails::Row NfeDetails::currentRow() const
 bool NfeDetails::clientFree() const
 {
     const RemoteBrowser* browser = browser_();
-    return !reading_ && !(browser && browser->busy())
+    return !reading_ && !(browser && browser->busy()) && !form_.clientWaiting()
            && QThread::currentThread()->loopLevel() <= std::max(outerLoopLevel_, 1);
 }
 

@@ -16,9 +16,10 @@
 namespace Cli_Vop31600 {
 namespace {
 
-std::unique_ptr<Mrv::TNetConnection> temporaryLink(const std::string& serverName)
+std::unique_ptr<Mrv::TNetConnection> temporaryLink(const std::string& serverName, Platform::WaitHook waiting)
 {
     auto link = std::make_unique<Mrv::TNetConnection>();
+    link->OnWaiting = std::move(waiting);
     link->ServerName = serverName;
     link->Host = Quelbar::WebURL();
     link->Port = Quelbar::WebPort();
@@ -137,12 +138,12 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
             linkB->SetConnected(false);
     };
     try {
-        linkA = temporaryLink("Bib.rdmDBGeral");
+        linkA = temporaryLink("Bib.rdmDBGeral", waitHook());
         ownedHttpTable() = std::make_unique<Platform::TClientDataSet>();
         cdsHttp = ownedHttpTable().get();
         loadDataPacket(*cdsHttp, Consiste::CheckResultServ(linkA->AppServer("GetHttp"), true, 0));
 
-        linkB = temporaryLink("Bib.rdmLocalCache");
+        linkB = temporaryLink("Bib.rdmLocalCache", waitHook());
         const Poco::Dynamic::Var cache = linkB->AppServer("GetTableData", {""});
         stConnectStr = cache.isEmpty() ? std::string() : cache.convert<std::string>();
 

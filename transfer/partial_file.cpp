@@ -1,6 +1,9 @@
 #include "transfer/partial_file.h"
 
+#include "platform/common/net_error_text.h"
+
 #include <filesystem>
+#include <stdexcept>
 #include <random>
 
 namespace Cli_Vop31601 {
@@ -25,7 +28,12 @@ PartialFile::~PartialFile()
 
 void PartialFile::commit()
 {
-    fs::rename(path_, target_);
+    std::error_code error;
+    fs::rename(path_, target_, error);
+    // The message names the user's file, never the temporary one.
+    if (error)
+        throw std::runtime_error("Não foi possível gravar o arquivo \"" + target_ + "\": "
+                                 + Platform::describeSystemError(error.value()) + ".");
     committed_ = true;
 }
 

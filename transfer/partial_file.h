@@ -15,7 +15,7 @@ public:
     PartialFile& operator=(const PartialFile&) = delete;
 
     const std::string& path() const { return path_; }
-    // Renames the temporary file over the target. Throws std::filesystem::filesystem_error.
+    // Renames the temporary file over the target. Throws std::runtime_error naming the target.
     void commit();
 
 private:

@@ -1,6 +1,7 @@
 #include "transfer/progress_reporter.h"
 
 #include "platform/common/thread.h"
+#include "platform/common/wait_hook.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -54,7 +55,9 @@ void ProgressReporter::publish(bool force)
         return;
     }
     Platform::postToGuiThread([state = state_, delay] {
-        QTimer::singleShot(delay, QCoreApplication::instance(), [state] { apply(state); });
+        // The timer may fire inside a screen client's wait: the update still waits for its end.
+        QTimer::singleShot(delay, QCoreApplication::instance(),
+                           [state] { Platform::runOutsideGuiWaits([state] { apply(state); }); });
     });
 }
 

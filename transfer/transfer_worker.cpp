@@ -161,7 +161,16 @@ void TThrCtrlArqXMLNFe::downloadFtp()
     InTamanho = FtpCliente->Size(remoteName_);
     // The user's file is replaced only by a complete download of exactly the announced size.
     PartialFile partial(localPath_);
-    FtpCliente->Get(remoteName_, partial.path(), true, InTamanho);
+    try {
+        FtpCliente->Get(remoteName_, partial.path(), true, InTamanho);
+    } catch (const Platform::FtpError& error) {
+        // A local write error names the file it wrote: the user knows only their own file.
+        const std::string text = error.what();
+        const auto at = text.find(partial.path());
+        if (error.ReplyCode() != 0 || at == std::string::npos)
+            throw;
+        throw Platform::FtpError(std::string(text).replace(at, partial.path().size(), localPath_));
+    }
     if (!boCancelado)
         partial.commit();
 }
@@ -259,7 +268,7 @@ void TThrCtrlArqXMLNFe::reportFailure(const std::string& cause)
 {
     // The message ends the sentence itself: one full stop, not the cause's and its own.
     std::string bare = cause;
-    if (!bare.empty() && bare.back() == '.')
+    while (!bare.empty() && (bare.back() == '.' || bare.back() == ' '))
         bare.pop_back();
     progress_->setText(formatMessage(messages_[4], {bare}));
     progress_->setPosition(0);

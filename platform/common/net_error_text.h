@@ -14,6 +14,9 @@ namespace Platform {
 // "tempo esgotado", ...
 PLATFORM_API std::string describeNetworkError(const Poco::Exception& error);
 
+// An operating-system error (errno) in the user's words: "permissão negada", "sem espaço em disco", ...
+PLATFORM_API std::string describeSystemError(int code);
+
 // A value for a message: "(vazio)" when there is none, so that a sentence never has a hole.
 PLATFORM_API std::string shownValue(const std::string& value);
 

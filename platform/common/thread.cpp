@@ -1,5 +1,7 @@
 #include "platform/common/thread.h"
 
+#include "platform/common/wait_hook.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
@@ -105,19 +107,22 @@ bool TThread::Synchronize(const std::function<void()>& call)
         return true;
     }
     auto sync = std::make_shared<SyncCall>();
+    // A call that arrives while a screen client waits would reach that client: it runs after the wait.
     QMetaObject::invokeMethod(app, [sync, call] {
-        {
-            std::lock_guard lock(sync->mutex);
-            if (sync->state != SyncCall::Pending)
-                return;
-            sync->state = SyncCall::Running;
-        }
-        call();
-        {
-            std::lock_guard lock(sync->mutex);
-            sync->state = SyncCall::Done;
-        }
-        sync->wake.notify_all();
+        runOutsideGuiWaits([sync, call] {
+            {
+                std::lock_guard lock(sync->mutex);
+                if (sync->state != SyncCall::Pending)
+                    return;
+                sync->state = SyncCall::Running;
+            }
+            call();
+            {
+                std::lock_guard lock(sync->mutex);
+                sync->state = SyncCall::Done;
+            }
+            sync->wake.notify_all();
+        });
     }, Qt::QueuedConnection);
     std::unique_lock lock(sync->mutex);
     while (sync->state != SyncCall::Done) {
@@ -134,7 +139,8 @@ bool TThread::Synchronize(const std::function<void()>& call)
 void postToGuiThread(std::function<void()> call)
 {
     if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(app, [call = std::move(call)]() mutable { runOutsideGuiWaits(std::move(call)); },
+                                  Qt::QueuedConnection);
 }
 
 } // namespace Platform

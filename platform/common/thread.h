@@ -36,8 +36,9 @@ public:
 
 protected:
     virtual void Execute() = 0;
-    // Runs call on the GUI thread and waits for it. Returns false when the call could not run
-    // because the GUI thread is shutting down.
+    // Runs call on the GUI thread and waits for it; a call that arrives while a screen client waits
+    // there runs after that wait. Returns false when the call could not run because the GUI thread
+    // is shutting down.
     bool Synchronize(const std::function<void()>& call);
 
 private:
@@ -50,7 +51,8 @@ private:
     std::condition_variable finishWake_;
 };
 
-// Runs call on the GUI thread without waiting (used for coalesced progress updates).
+// Runs call on the GUI thread without waiting (used for coalesced progress updates); held back, in
+// order, while a screen client waits there.
 PLATFORM_API void postToGuiThread(std::function<void()> call);
 
 } // namespace Platform

@@ -58,6 +58,11 @@ struct TIdFTP::Impl {
     std::int64_t carried = 0;      // bytes of the running transfer handed over so far
     std::vector<char> buffer;
 
+    // OnWaiting as the connections serve it: a throwing hook closes the session first.
+    WaitHook served;
+
+    // Hands the current OnWaiting to both connections (set anew before every call).
+    void armWaitHook();
     void status(TIdStatus status, const std::string& text);
     // Reports hsDisconnected once when a failure has closed the control connection.
     void noticeClosed() noexcept;

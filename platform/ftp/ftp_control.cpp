@@ -2,6 +2,7 @@
 
 #include "platform/ftp/ftp_command.h"
 #include "platform/ftp/ftp_errors.h"
+#include "platform/common/net_error_text.h"
 #include "platform/common/text_codec.h"
 
 #include <Poco/Exception.h>
@@ -70,11 +71,14 @@ void FtpControlConnection::open(const std::string& host, int port, std::chrono::
                                 std::chrono::milliseconds sendTimeout)
 {
     close();
-    where_ = host + ":" + std::to_string(port);
+    where_ = shownValue(host) + ":" + std::to_string(port);
     try {
         Poco::Net::SocketAddress address(host, static_cast<Poco::UInt16>(port));
         socket_ = Poco::Net::StreamSocket(address.family());
-        socket_.connect(address, Poco::Timespan(connectTimeout.count() * 1000));
+        if (hook)
+            connectServed(address, connectTimeout);
+        else
+            socket_.connect(address, Poco::Timespan(connectTimeout.count() * 1000));
         socket_.setNoDelay(true);
         socket_.setSendTimeout(Poco::Timespan(sendTimeout.count() * 1000));
         peer_ = socket_.peerAddress();
@@ -84,10 +88,40 @@ void FtpControlConnection::open(const std::string& host, int port, std::chrono::
     } catch (const Poco::Net::ConnectionRefusedException&) {
         throw FtpError("O servidor FTP " + where_ + " recusou a conexão.");
     } catch (const Poco::Net::HostNotFoundException&) {
-        throw FtpError("Servidor FTP não encontrado: " + host + ".");
+        throw FtpError("Servidor FTP não encontrado: " + shownValue(host) + ".");
+    } catch (const Poco::Net::NoAddressFoundException&) {
+        throw FtpError("Servidor FTP não encontrado: " + shownValue(host) + ".");
     } catch (const Poco::Exception& e) {
-        throw FtpError("Não foi possível conectar ao servidor FTP " + where_ + ": " + e.displayText() + ".");
+        throw FtpError("Não foi possível conectar ao servidor FTP " + where_ + ": " + describeNetworkError(e) + ".");
+    } catch (...) {
+        socket_.close();
+        throw;
     }
+}
+
+// The connect runs in the background while the hook is served; its outcome comes back as the
+// Poco exception a blocking connect would have thrown.
+void FtpControlConnection::connectServed(const Poco::Net::SocketAddress& address, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    socket_.connectNB(address);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            throw Poco::TimeoutException();
+        const auto slice = std::min(left, kWaitSlice);
+        if (socket_.poll(Poco::Timespan(slice.count() * 1000), Poco::Net::Socket::SELECT_WRITE | Poco::Net::Socket::SELECT_ERROR))
+            break;
+        hook();
+    }
+    const int error = socket_.impl()->socketError();
+    if (error == ECONNREFUSED)
+        throw Poco::Net::ConnectionRefusedException(where_);
+    if (error == ETIMEDOUT)
+        throw Poco::TimeoutException();
+    if (error != 0)
+        throw Poco::Net::NetException(describeSystemError(error));
+    socket_.setBlocking(true);
 }
 
 void FtpControlConnection::close() noexcept
@@ -126,7 +160,7 @@ void FtpControlConnection::send(const std::string& wireLine)
                 continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK)
                 fail(kTimeout, "Tempo esgotado ao enviar comando ao servidor FTP " + where_ + ".");
-            fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + std::strerror(errno) + ").");
+            fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + describeSystemError(errno) + ").");
         }
         sent += static_cast<std::size_t>(n);
     }
@@ -142,7 +176,7 @@ void FtpControlConnection::sendAbort()
     const unsigned char ip[] = {0xFF, 0xF4};
     const unsigned char iac = 0xFF;
     if (::send(fd, ip, sizeof ip, MSG_NOSIGNAL) < 0 || ::send(fd, &iac, 1, MSG_OOB | MSG_NOSIGNAL) < 0)
-        fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + std::strerror(errno) + ").");
+        fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + describeSystemError(errno) + ").");
     send("\xF2" "ABOR\r\n");
 }
 
@@ -169,16 +203,14 @@ bool FtpControlConnection::readLine(std::string& line, std::chrono::steady_clock
             fail(kTimeout, "Tempo esgotado aguardando resposta do servidor FTP " + where_ + ".");
         char chunk[4096];
         int n = 0;
+        if (!waitReadable(deadline))
+            fail(kTimeout, "Tempo esgotado aguardando resposta do servidor FTP " + where_ + ".");
         try {
-            if (!socket_.poll(Poco::Timespan(left.count() * 1000), Poco::Net::Socket::SELECT_READ))
-                fail(kTimeout, "Tempo esgotado aguardando resposta do servidor FTP " + where_ + ".");
             n = socket_.receiveBytes(chunk, sizeof chunk);
-        } catch (const FtpError&) {
-            throw;
         } catch (const Poco::TimeoutException&) {
             fail(kTimeout, "Tempo esgotado aguardando resposta do servidor FTP " + where_ + ".");
         } catch (const Poco::Exception& e) {
-            fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + e.displayText() + ").");
+            fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + describeNetworkError(e) + ").");
         }
         if (n <= 0)
             fail(kLost, "O servidor FTP " + where_ + " encerrou a conexão.");
@@ -187,6 +219,25 @@ bool FtpControlConnection::readLine(std::string& line, std::chrono::steady_clock
             bufferPos_ = 0;
         }
         buffer_.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+bool FtpControlConnection::waitReadable(std::chrono::steady_clock::time_point deadline)
+{
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        if (hook)
+            left = std::min(left, kWaitSlice);
+        try {
+            if (socket_.poll(Poco::Timespan(left.count() * 1000), Poco::Net::Socket::SELECT_READ))
+                return true;
+        } catch (const Poco::Exception& e) {
+            fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + describeNetworkError(e) + ").");
+        }
+        if (hook)
+            hook();
     }
 }
 

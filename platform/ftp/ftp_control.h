@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/common/wait_hook.h"
+
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/StreamSocket.h>
 
@@ -41,9 +43,14 @@ public:
 
     // Text hidden from every message built here (the password).
     std::string secret;
+    // Served while connecting and while waiting for a reply (see WaitHook); empty for a worker.
+    WaitHook hook;
 
 private:
     bool readLine(std::string& line, std::chrono::steady_clock::time_point deadline);
+    // Waits until the socket has something to read, serving the hook between slices; false at the deadline.
+    bool waitReadable(std::chrono::steady_clock::time_point deadline);
+    void connectServed(const Poco::Net::SocketAddress& address, std::chrono::milliseconds timeout);
     [[noreturn]] void fail(int kind, const std::string& message, int code = 0);
 
     Poco::Net::StreamSocket socket_;

@@ -1,6 +1,7 @@
 #include "platform/ftp/ftp_data.h"
 
 #include "platform/ftp/ftp_errors.h"
+#include "platform/common/net_error_text.h"
 
 #include <Poco/Exception.h>
 #include <Poco/Net/NetException.h>
@@ -17,6 +18,10 @@ namespace Platform {
 
 namespace {
 
+// With a wait hook, a blocked call returns this often, so that the hook is served close to its
+// slice however the bytes trickle in.
+constexpr std::chrono::milliseconds kHookedSlice{5};
+
 [[noreturn]] void dataTimeout()
 {
     throw FtpTimeout("Tempo esgotado na conexão de dados com o servidor FTP.");
@@ -31,8 +36,8 @@ namespace {
 // comes at least every kTick whether bytes flow or not (a trickle never lets a wait run out).
 class Pace {
 public:
-    Pace(const FtpDataChannel::Tick& tick, std::chrono::milliseconds timeout)
-        : tick_(tick), timeout_(timeout), last_(std::chrono::steady_clock::now()),
+    Pace(const FtpDataChannel::Tick& tick, const WaitHook& hook, std::chrono::milliseconds timeout)
+        : tick_(tick), pacer_(hook), timeout_(timeout), last_(std::chrono::steady_clock::now()),
           next_(last_ + FtpDataChannel::kTick)
     {
     }
@@ -40,6 +45,7 @@ public:
     {
         last_ = std::chrono::steady_clock::now();
         due(last_, count);
+        pacer_.serveIfDue();
     }
     // After a wait of one slice with nothing moved.
     void idle(std::size_t count)
@@ -48,6 +54,7 @@ public:
         if (now - last_ >= timeout_)
             dataTimeout();
         due(now, count);
+        pacer_.serveIfDue();
     }
 
 private:
@@ -60,6 +67,7 @@ private:
     }
 
     const FtpDataChannel::Tick& tick_;
+    WaitPacer pacer_;
     std::chrono::milliseconds timeout_;
     std::chrono::steady_clock::time_point last_;
     std::chrono::steady_clock::time_point next_;
@@ -81,7 +89,7 @@ Poco::Net::SocketAddress FtpDataChannel::listen(const Poco::Net::IPAddress& host
         listener_ = std::move(listener);
         return listener_->address();
     } catch (const Poco::Exception& e) {
-        throw FtpError("Não foi possível abrir a porta de dados local: " + e.displayText() + ".");
+        throw FtpError("Não foi possível abrir a porta de dados local: " + describeNetworkError(e) + ".");
     }
 }
 
@@ -92,6 +100,8 @@ bool FtpDataChannel::accept(const Poco::Net::IPAddress& peer, std::chrono::milli
         if (!listener_ || killed_)
             dataBroken("cancelada");
         const auto deadline = std::chrono::steady_clock::now() + timeout;
+        WaitPacer pacer(hook_);
+        const auto tickSlice = hook_ ? kHookedSlice : kTick;
         for (;;) {
             // A waiting data connection wins: a quick server may already have sent its final reply.
             pollfd fds[2] = {{listener_->impl()->sockfd(), POLLIN, 0}, {watchFd, POLLIN, 0}};
@@ -99,12 +109,12 @@ bool FtpDataChannel::accept(const Poco::Net::IPAddress& peer, std::chrono::milli
             if (left.count() <= 0 && !watchReady)
                 throw FtpTimeout("Tempo esgotado aguardando a conexão de dados do servidor FTP.");
             const nfds_t count = watchFd >= 0 && !watchReady ? 2 : 1;
-            const auto slice = std::min(left, kTick);
+            const auto slice = std::min(left, tickSlice);
             const int ready = ::poll(fds, count, watchReady ? 0 : static_cast<int>(slice.count()));
             if (ready < 0 && errno == EINTR)
                 continue;
             if (ready < 0)
-                dataBroken(std::strerror(errno));
+                dataBroken(describeSystemError(errno));
             if (fds[0].revents != 0) {
                 if (killed_)
                     dataBroken("cancelada");
@@ -125,11 +135,12 @@ bool FtpDataChannel::accept(const Poco::Net::IPAddress& peer, std::chrono::milli
                 return false;
             if (ready == 0 && tick_)
                 tick_(0);
+            pacer.serveIfDue();
         }
     } catch (const FtpError&) {
         throw;
     } catch (const Poco::Exception& e) {
-        dataBroken(e.displayText());
+        dataBroken(describeNetworkError(e));
     }
 }
 
@@ -146,7 +157,7 @@ void FtpDataChannel::connect(const Poco::Net::SocketAddress& address, std::chron
         throw FtpTimeout("Tempo esgotado ao abrir a conexão de dados com " + address.toString() + ".");
     } catch (const Poco::Exception& e) {
         throw FtpError("Não foi possível abrir a conexão de dados com " + address.toString() + ": "
-                       + e.displayText() + ".");
+                       + describeNetworkError(e) + ".");
     }
 }
 
@@ -156,7 +167,7 @@ void FtpDataChannel::setTimeout(std::chrono::milliseconds timeout)
     if (socket_) {
         // The socket waits one slice at a time: a blocked call returns to hear the tick, and the
         // fast path costs no extra call.
-        const auto slice = Poco::Timespan(std::min(timeout, kTick).count() * 1000);
+        const auto slice = Poco::Timespan(std::min({timeout, kTick, hook_ ? kHookedSlice : kTick}).count() * 1000);
         socket_->setReceiveTimeout(slice);
         socket_->setSendTimeout(slice);
     }
@@ -173,7 +184,7 @@ template <typename Read>
 std::size_t FtpDataChannel::receiveWith(std::size_t size, Read read)
 {
     const int fd = openDescriptor();
-    Pace pace(tick_, timeout_);
+    Pace pace(tick_, hook_, timeout_);
     std::size_t filled = 0;
     while (filled < size) {
         const ssize_t n = read(fd, filled);
@@ -189,7 +200,7 @@ std::size_t FtpDataChannel::receiveWith(std::size_t size, Read read)
         if (killed_)
             break;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
-            dataBroken(std::strerror(errno));
+            dataBroken(describeSystemError(errno));
         pace.idle(filled);
     }
     return filled;
@@ -227,7 +238,7 @@ std::size_t FtpDataChannel::receiveIntoFile(int fileFd, int pipeRead, int pipeWr
 void FtpDataChannel::sendAll(const char* data, std::size_t size)
 {
     const int fd = openDescriptor();
-    Pace pace(tick_, timeout_);
+    Pace pace(tick_, hook_, timeout_);
     std::size_t sent = 0;
     while (sent < size) {
         ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
@@ -241,7 +252,7 @@ void FtpDataChannel::sendAll(const char* data, std::size_t size)
         if (killed_)
             dataBroken("cancelada");
         if (errno != EAGAIN && errno != EWOULDBLOCK)
-            dataBroken(std::strerror(errno));
+            dataBroken(describeSystemError(errno));
         pace.idle(sent);
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/common/wait_hook.h"
+
 #include <Poco/Net/IPAddress.h>
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/SocketAddress.h>
@@ -40,6 +42,9 @@ public:
 
     void setTimeout(std::chrono::milliseconds timeout);
     void setTick(Tick tick) { tick_ = std::move(tick); }
+    // Served while the accept, a read or a write waits, and between the blocks of a fast transfer,
+    // at most kWaitSlice apart; a wait hook shortens the slices the socket waits in.
+    void setWaitHook(WaitHook hook) { hook_ = std::move(hook); }
     // Reads until size bytes arrived or the data ends; returns the count (< size only at the end).
     std::size_t receiveBlock(char* buffer, std::size_t size);
     // The same, but the bytes go on to fileFd through a pipe without passing through our memory.
@@ -66,6 +71,7 @@ private:
     std::atomic<bool> killed_{false};
     std::chrono::milliseconds timeout_{60000};
     Tick tick_;
+    WaitHook hook_;
 };
 
 } // namespace Platform

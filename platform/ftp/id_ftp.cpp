@@ -2,6 +2,7 @@
 
 #include "platform/ftp/ftp_client_impl.h"
 #include "platform/ftp/ftp_command.h"
+#include "platform/common/net_error_text.h"
 #include "platform/common/text_codec.h"
 
 #include <fcntl.h>
@@ -59,7 +60,7 @@ struct DownloadPipe {
 
 std::string systemError(const std::string& what, const std::string& path)
 {
-    return what + " \"" + path + "\": " + std::strerror(errno) + ".";
+    return what + " \"" + path + "\": " + describeSystemError(errno) + ".";
 }
 
 } // namespace
@@ -83,8 +84,26 @@ void TIdFTP::Impl::noticeClosed() noexcept
     }
 }
 
+void TIdFTP::Impl::armWaitHook()
+{
+    served = nullptr;
+    if (self.OnWaiting) {
+        served = [this] {
+            try {
+                self.OnWaiting();
+            } catch (...) {
+                closeControl("Desconectando.");
+                throw;
+            }
+        };
+    }
+    control.hook = served;
+    data.setWaitHook(served);
+}
+
 void TIdFTP::Impl::requireConnected()
 {
+    armWaitHook();
     if (!control.isOpen())
         throw FtpConnectionLost("Sem conexão com o servidor FTP.");
 }
@@ -186,6 +205,7 @@ void TIdFTP::Connect()
         Disconnect();
     impl_->eprtRefused = impl_->epsvRefused = false;
     impl_->control.secret = Password;
+    impl_->armWaitHook();
     impl_->status(TIdStatus::hsResolving, "Resolvendo " + Host + ".");
     impl_->status(TIdStatus::hsConnecting, "Conectando a " + Host + ".");
     impl_->control.open(Host, Port, ConnectTimeout, ReadTimeout);
@@ -262,8 +282,12 @@ void TIdFTP::List(std::vector<std::string>& lines)
         + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(ListingTimeout).count())
         + " s e foi interrompida.";
     impl_->transfer(job);
+    // Splitting a long listing takes a while too: the hook is still served meanwhile.
+    WaitPacer pacer(impl_->served);
     std::size_t start = 0;
     while (start < raw.size()) {
+        if ((lines.size() & 1023) == 0)
+            pacer.serveIfDue();
         auto end = raw.find('\n', start);
         if (end == std::string::npos)
             end = raw.size();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/common/wait_hook.h"
 #include "platform/common/work_mode.h"
 #include "platform/ftp/ftp_errors.h"
 #include "platform/common/platform_export.h"
@@ -57,6 +58,11 @@ public:
     std::function<void(TWorkMode, std::int64_t count)> OnWork;
     // also raised when the transfer fails or is aborted, before the exception leaves
     std::function<void(TWorkMode)> OnWorkEnd;
+    // Served on the calling thread while any call waits on the network (connect, each reply, a data
+    // connection, between the blocks of a listing), at most kWaitSlice apart. When it throws, the
+    // connection is closed and its exception leaves the waiting call. Only a client used on the GUI
+    // thread may have one.
+    WaitHook OnWaiting;
 
     TIdFTP();
     ~TIdFTP();

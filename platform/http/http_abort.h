@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/common/platform_export.h"
+
 #include <condition_variable>
 #include <csignal>
 #include <functional>
@@ -11,7 +13,7 @@ namespace Platform {
 // Breaks the HTTP client's connection from any thread: it holds a duplicate of the connected
 // socket's descriptor, so closing or reconnecting the session never leaves a number that could name
 // another file meanwhile. Shutting the socket down ends a read or send blocked on it at once.
-class ConnectionBreaker {
+class PLATFORM_API ConnectionBreaker {
 public:
     ConnectionBreaker() = default;
     ~ConnectionBreaker();
@@ -52,7 +54,7 @@ private:
 // A send on a connection that the server or the breaker closed raises SIGPIPE, which ends the
 // process (TLS writes through OpenSSL without MSG_NOSIGNAL): the calling thread keeps it blocked while
 // it lives and drops one that arrived meanwhile.
-class SigPipeBlock {
+class PLATFORM_API SigPipeBlock {
 public:
     SigPipeBlock();
     ~SigPipeBlock();

@@ -237,6 +237,11 @@ Poco::Net::HTTPClientSession& TIdHTTP::session(const std::string& url, std::stri
 
 void TIdHTTP::Get(const std::string& url, std::ostream& out)
 {
+    runServed(OnWaiting, [&] { getNow(url, out); }, [this] { Cancel(); });
+}
+
+void TIdHTTP::getNow(const std::string& url, std::ostream& out)
+{
     Request running(*this);
     std::string target;
     auto& http = session(url, target);
@@ -380,6 +385,11 @@ void TIdHTTP::PostFile(const std::string& url, const std::string& fieldName, con
 }
 
 void TIdHTTP::Post(const std::string& url)
+{
+    runServed(OnWaiting, [&] { postNow(url); }, [this] { Cancel(); });
+}
+
+void TIdHTTP::postNow(const std::string& url)
 {
     Request running(*this);
     std::string target;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/common/platform_export.h"
+#include "platform/common/wait_hook.h"
 #include "platform/common/work_mode.h"
 #include "platform/http/http_abort.h"
 
@@ -69,6 +70,10 @@ public:
     // Asked every 50 ms, on a thread of the client's own, while a request runs; true abandons the
     // request as Cancel() does, also while a read or send is blocked on a stalled server.
     std::function<bool()> StopRequested;
+    // When set, Get and Post run their request on a helper thread while the calling thread serves
+    // this hook every kWaitSlice until the reply is in (the work events then come on that helper).
+    // When it throws, the request is cancelled and the hook's exception leaves the call.
+    WaitHook OnWaiting;
 
     static std::string DefaultUserAgent();
 
@@ -88,6 +93,8 @@ public:
 
 private:
     struct Request;
+    void getNow(const std::string& url, std::ostream& out);
+    void postNow(const std::string& url);
     Poco::Net::HTTPClientSession& session(const std::string& url, std::string& target);
     void dropSession();
     [[noreturn]] void fail(const std::string& url, const Poco::Exception& error, bool requestSent = false);

@@ -1,4 +1,7 @@
 #include "platform/common/thread.h"
+#include "platform/common/wait_hook.h"
+
+#include <QElapsedTimer>
 
 #include <QCoreApplication>
 #include <QTest>
@@ -6,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -103,4 +108,31 @@ TEST(Thread, ZShutdownReleasesAWorkerWaitingOnTheGuiThread)
     worker->WaitFor();
     EXPECT_TRUE(returned);
     EXPECT_FALSE(result);
+}
+
+// A screen client's wait serves events, but a worker's synchronised call or progress post that
+// arrives meanwhile must not reach the waiting client: both run after the wait, in their order.
+TEST(Thread, CallsArrivingDuringAScreenClientWaitRunAfterItInOrder)
+{
+    std::vector<std::string> order;
+    std::atomic<bool> posted{false};
+    std::weak_ptr<Worker> watch;
+    {
+        auto worker = start([&](Worker& self) {
+            Platform::postToGuiThread([&] { order.push_back("progress"); });
+            posted = true;
+            self.Synchronize([&] { order.push_back("synchronize"); });
+        }, watch);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 300) {
+        Platform::GuiWaitScope waiting;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(5);
+    }
+    EXPECT_TRUE(posted);
+    order.push_back("wait ended");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watch.expired(); }, 5000));
+    EXPECT_EQ(order, (std::vector<std::string>{"wait ended", "progress", "synchronize"}));
 }

@@ -25,15 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Each test its own address: ctest runs the tests of this file side by side.
-std::string ftpHostOfThisTest()
-{
-    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::uint32_t hash = 2166136261u;
-    for (unsigned char c : name)
-        hash = (hash ^ c) * 16777619u;
-    return "127.0.91." + std::to_string(10 + hash % 240);
-}
+std::string ftpHostOfThisTest() { return loopbackOfThisTest("127.0.91."); }
 
 // A store at the root: one protected directory and a file; organisation "0" makes "/" home.
 struct Store {

@@ -11,7 +11,22 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
 #include <string>
+
+// A loopback address of its own for each test ("<prefix>N"): ctest runs the tests of a file side by
+// side, and the screen's FTP client always uses port 21.
+inline std::string loopbackOfThisTest(const std::string& prefix)
+{
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : name)
+        hash = (hash ^ c) * 16777619u;
+    return prefix + std::to_string(10 + hash % 240);
+}
 
 // A real screen opened in a real MDI window, with scripted prompts. By default no application
 // server answers anywhere: opening shows the settings error and leaves the screen open and usable.
