@@ -1,6 +1,8 @@
 // The screen's state as the script driver dumps it.
 #include "screen/ctrl_arq_xml_nfe.h"
 
+#include "screen/find_bar.h"
+
 #include "platform/dataset/dataset_model.h"
 #include "platform/widgets/progress_bar.h"
 #include "platform/widgets/status_bar.h"
@@ -27,6 +29,7 @@ QVariantMap TfrmCtrlArqXMLNFe::scriptState() const
         rows.append(fields);
     }
     state["rows"] = rows;
+    state["filter"] = panLocalizar->state();
     state["current"] = cdsArquivos.IsEmpty() ? QVariant() : QVariant(cdsArquivos.RecNo() - 1);
 
     QVariantMap enabled;
