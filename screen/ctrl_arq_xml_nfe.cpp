@@ -124,7 +124,7 @@ void TfrmCtrlArqXMLNFe::buildDesign()
     for (int column = 0; column < gridColumns.size(); ++column)
         dbgArquivos->setColumnWidth(column, gridWidths[column]);
     area->addWidget(dbgArquivos, 1);
-    panLocalizar = new FindBar(cdsArquivos, grbDadosRel);
+    panLocalizar = new FindBar(cdsArquivos, "DSNOME", grbDadosRel);
     panLocalizar->leaveFocus = [this] { dbgArquivos->setFocus(Qt::OtherFocusReason); };
     area->addWidget(panLocalizar);
 

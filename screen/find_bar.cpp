@@ -10,8 +10,10 @@
 
 namespace Cli_Vop31600 {
 
-FindBar::FindBar(Platform::TClientDataSet& dataSet, QWidget* parent) : QFrame(parent), dataSet_(&dataSet)
+FindBar::FindBar(Platform::TClientDataSet& dataSet, const std::string& field, QWidget* parent)
+    : QFrame(parent), dataSet_(&dataSet)
 {
+    dataSet.SetFilterField(field);
     setObjectName(QStringLiteral("panLocalizar"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 1, 4, 1);

@@ -19,7 +19,8 @@ namespace Cli_Vop31600 {
 class FindBar : public QFrame, public Platform::DataSetObserver {
     Q_OBJECT
 public:
-    FindBar(Platform::TClientDataSet& dataSet, QWidget* parent);
+    // field: the one whose text is searched.
+    FindBar(Platform::TClientDataSet& dataSet, const std::string& field, QWidget* parent);
     ~FindBar() override;
 
     QLineEdit* edtLocalizar = nullptr;
