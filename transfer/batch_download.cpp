@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace Cli_Vop31601 {
 namespace {
@@ -95,7 +96,6 @@ void TThrCtrlArqXMLNFe::downloadBatch()
     InQtdArquivos = static_cast<std::int32_t>(batchFiles_.size());
     openBatchConnection();
     bool reconnected = false;
-    bool gaveUp = false;
     std::size_t i = 0;
     while (i < batchFiles_.size() && !boCancelado) {
         if (Terminated()) {
@@ -122,8 +122,16 @@ void TThrCtrlArqXMLNFe::downloadBatch()
             if (connectionLost(error)) {
                 std::string cause = error.what();
                 if (!reconnected) {
-                    // Once per loss: the same file again over a new connection.
+                    // Once per loss: the same file again over a new connection, after a pause that
+                    // lets a restarting server come back (Abort is heard during it).
                     reconnected = true;
+                    const auto resume = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+                    while (!Terminated() && std::chrono::steady_clock::now() < resume)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                    if (Terminated()) {
+                        boCancelado = true;
+                        break;
+                    }
                     try {
                         openBatchConnection();
                         continue;
@@ -133,17 +141,16 @@ void TThrCtrlArqXMLNFe::downloadBatch()
                 }
                 for (std::size_t rest = i; rest < batchFiles_.size(); ++rest)
                     batchFailures_.emplace_back(batchFiles_[rest].name, "conexão perdida (" + cause + ")");
-                gaveUp = true;
                 break;
             }
             batchFailures_.emplace_back(file.name, reasonOf(error));
         }
         ++i;
     }
-    finishBatch(gaveUp);
+    finishBatch();
 }
 
-void TThrCtrlArqXMLNFe::finishBatch(bool /*gaveUp*/)
+void TThrCtrlArqXMLNFe::finishBatch()
 {
     if (boCancelado) {
         progress_->setText(batchCancelledText(messages_[3], batchWritten_));

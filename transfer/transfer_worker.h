@@ -65,7 +65,7 @@ private:
     void openBatchConnection();
     void downloadBatchFile(const BatchFile& file);
     bool connectionLost(const std::exception& error) const;
-    void finishBatch(bool gaveUp);
+    void finishBatch();
     bool chooseDownloadTarget();
     bool chooseUploadFiles();
     void downloadFtp();

@@ -122,13 +122,13 @@ def test_batch_download_existing_targets_and_bad_input(run_script, tmp_path):
     assert last["screen"]["enabled"]["btnHome"] is True
 
 
-def test_batch_goes_on_past_a_removed_file_and_aborts_at_once(tmp_path):
+def test_batch_goes_on_past_a_removed_file_aborts_at_once_and_reconnects_once(tmp_path):
     # The fixture's throttle holds each file for about a second.
     files = batch_store(5, size=1_000_000)
     removed = "nfe03.xml"
-    first, second = tmp_path / "primeiro", tmp_path / "segundo"
-    first.mkdir()
-    second.mkdir()
+    first, second, third = tmp_path / "primeiro", tmp_path / "segundo", tmp_path / "terceiro"
+    for folder in (first, second, third):
+        folder.mkdir()
     with World(tmp_path, files=files, ftp_options={"throttle": 400_000}) as world:
         result = run_live(tmp_path, [
             "open",
@@ -136,9 +136,12 @@ def test_batch_goes_on_past_a_removed_file_and_aborts_at_once(tmp_path):
             "wait idle", "dump",
             "answer folder %s" % second, "key Ctrl+Shift+D", "wait status (Arquivo 2 de 4)", "dump",
             "click btnAbortar", "wait idle", "dump",
-        ], world.server, between={0: lambda: (world.store / ORG_HOME / removed).unlink()}, timeout=120)
+            "answer folder %s" % third, "key Ctrl+Shift+D", "wait status (Arquivo 2 de 4)", "dump",
+            "wait idle", "dump",
+        ], world.server, between={0: lambda: (world.store / ORG_HOME / removed).unlink(),
+                                  4: world.restart_ftp}, timeout=120)
     assert result.returncode == 0, str(result)
-    _, done, during, aborted = result.dumps
+    _, done, during, aborted, _, reconnected = result.dumps
     got = sorted(os.listdir(first))
     assert removed not in got and len(got) == 4
     assert status(done).startswith("Transferência Completa (4 Arquivos, ")
@@ -152,6 +155,11 @@ def test_batch_goes_on_past_a_removed_file_and_aborts_at_once(tmp_path):
     assert 1 <= len(completed) < 4 and leftovers(second) == []
     for n in completed:
         assert (second / n).read_bytes() == files[ORG_HOME + "/" + n]
+
+    # The server went away in the middle of a file: one new connection, and every file arrives.
+    assert {n: (third / n).read_bytes() for n in os.listdir(third)} == {
+        n: files[ORG_HOME + "/" + n] for n in got}
+    assert status(reconnected).startswith("Transferência Completa (4 Arquivos, ")
 
 
 def test_batch_through_the_gateway(run_script, tmp_path):
