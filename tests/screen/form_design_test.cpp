@@ -163,6 +163,7 @@ TEST_F(FormDesign, MessageTextsByteForByte)
         {"DISCONECTADO", "Disconectado"},
         {"VEL_DOWNLOAD", "Velocidade Download "},
         {"VEL_UPLOAD", "Velocidade Upload %s (Arquivo %s de %s)."},
+        {"VEL_DOWNLOAD_LOTE", "Velocidade Download %s (Arquivo %s de %s)."},
         {"TRANSF_COMPLETA", "Transferência Completa (%s Bytes Recebidos em %s Segundos)."},
         {"NOVO_DIRETORIO", "Criar Novo Diretório"},
         {"NOME", "Nome"},
