@@ -84,6 +84,20 @@ void ScriptRunner::key(const std::string& sequence)
     QTest::keySequence(focus, QKeySequence::fromString(qs(sequence), QKeySequence::PortableText));
 }
 
+void ScriptRunner::type(const std::string& text)
+{
+    QWidget* form = screen();
+    QWidget* top = form->window();
+    top->activateWindow();
+    if (!QTest::qWaitForWindowActive(top, 5000))
+        fail(QStringLiteral("the host window did not become active to type '%1'").arg(qs(text)));
+    // Unlike `key`, the focus stays where the screen put it (the find bar's text after Ctrl+F).
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || (focus != form && !form->isAncestorOf(focus)))
+        fail(QStringLiteral("no widget of the screen has the focus to type '%1'").arg(qs(text)));
+    QTest::keyClicks(focus, qs(text));
+}
+
 void ScriptRunner::selectRow(long long row)
 {
     QTableView* view = grid();

@@ -62,6 +62,10 @@ public:
                                                                    QKeySequence::PortableText);
             if (sequence.isEmpty() || sequence[0] == QKeyCombination(Qt::Key_unknown))
                 fail("'" + command.text + "' is not a key sequence");
+        } else if (name == "type") {
+            // The rest of the line, inner spaces included, typed into the focused widget.
+            command.kind = CommandKind::Type;
+            command.text = required(name, rest, "a text");
         } else if (name == "select") {
             parseSelect(command, rest);
         } else if (name == "title") {
@@ -129,7 +133,7 @@ private:
 
     void parseAnswer(ScriptCommand& command, const std::string& rest) const
     {
-        auto [kind, value] = firstWord(required("answer", rest, "confirm, save, open or input"));
+        auto [kind, value] = firstWord(required("answer", rest, "confirm, save, open, input, folder or choice"));
         command.cancel = value == "cancel";
         if (kind == "confirm") {
             if (value != "yes" && value != "no")
@@ -148,8 +152,17 @@ private:
             // An empty text is a valid answer: the user pressed OK on an empty box.
             command.kind = CommandKind::AnswerInput;
             command.text = value;
+        } else if (kind == "folder") {
+            command.kind = CommandKind::AnswerFolder;
+            command.text = required("answer folder", value, "a path or cancel");
+        } else if (kind == "choice") {
+            const auto button = wholeNumber(value);
+            if (!button || *button < 1)
+                fail("'answer choice' needs a button number (1-based), not '" + value + "'");
+            command.kind = CommandKind::AnswerChoice;
+            command.number = *button;
         } else {
-            fail("'answer' needs confirm, save, open or input, not '" + kind + "'");
+            fail("'answer' needs confirm, save, open, input, folder or choice, not '" + kind + "'");
         }
     }
 

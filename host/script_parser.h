@@ -22,6 +22,9 @@ enum class CommandKind {
     AnswerSave,
     AnswerOpen,
     AnswerInput,
+    AnswerFolder,
+    AnswerChoice,
+    Type,
     WaitIdle,
     WaitProgress,
     WaitStatus,
@@ -35,9 +38,9 @@ struct ScriptCommand {
     CommandKind kind = CommandKind::Open;
     std::string text;        // object name, key sequence, name, field, input text, path, dump file
     std::vector<std::string> paths;  // AnswerOpen
-    long long number = 0;    // row (Select) or milliseconds (Wait, WaitIdle)
+    long long number = 0;    // row (Select), button (AnswerChoice, 1-based) or milliseconds (Wait, WaitIdle)
     bool yes = false;        // AnswerConfirm
-    bool cancel = false;     // Answer* of save, open, input
+    bool cancel = false;     // Answer* of save, open, input, folder
 };
 
 class ScriptError : public std::runtime_error {

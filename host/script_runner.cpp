@@ -79,6 +79,11 @@ void ScriptRunner::execute(const ScriptCommand& command)
     case CommandKind::AnswerOpen:
         prompts_.queueOpen(command.cancel ? std::nullopt : std::optional(command.paths));
         break;
+    case CommandKind::AnswerFolder:
+        prompts_.queueFolder(command.cancel ? std::nullopt : std::optional(command.text));
+        break;
+    case CommandKind::AnswerChoice: prompts_.queueChoice(static_cast<int>(command.number)); break;
+    case CommandKind::Type: type(command.text); break;
     case CommandKind::AnswerInput:
         prompts_.queueInput(command.cancel ? std::nullopt : std::optional(command.text));
         break;

@@ -39,6 +39,7 @@ private:
     void close();
     void click(const std::string& objectName);
     void key(const std::string& sequence);
+    void type(const std::string& text);
     void selectRow(long long row);
     void selectName(const std::string& name);
     void doubleClick();

@@ -40,6 +40,11 @@ public:
     // Input box: the entered text, or nothing when cancelled.
     virtual std::optional<std::string> inputText(const std::string& caption, const std::string& prompt,
                                                  const std::string& defaultText) = 0;
+    // Folder dialog starting at startFolder: the chosen folder, or nothing when cancelled.
+    virtual std::optional<std::string> chooseFolder(const std::string& caption, const std::string& startFolder) = 0;
+    // A question answered by one of several buttons, given in order: the 0-based index of the button
+    // pressed, or -1 when the box was closed without one.
+    virtual int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons) = 0;
 };
 
 // The prompts in force; the Qt dialogs until something else is installed.

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 
 #include <utility>
@@ -147,6 +148,43 @@ std::optional<std::string> QtPrompts::inputText(const std::string& caption, cons
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue().toStdString();
+}
+
+std::optional<std::string> QtPrompts::chooseFolder(const std::string& caption, const std::string& startFolder)
+{
+    PtFileIconProvider iconProvider;
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    dialog.setIconProvider(&iconProvider);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    if (!caption.empty())
+        dialog.setWindowTitle(qs(caption));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Selecionar"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
+    dialog.setDirectory(folders_.start(DialogFolders::Kind::Open, qs(startFolder)).directory);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+int QtPrompts::choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons)
+{
+    QMessageBox box(QMessageBox::Question, qs(caption), qs(text), QMessageBox::NoButton, QApplication::activeWindow());
+    std::vector<QAbstractButton*> added;
+    for (const std::string& label : buttons)
+        added.push_back(box.addButton(qs(label), QMessageBox::ActionRole));
+    // Esc picks the last button, the one that gives up.
+    if (!added.empty()) {
+        box.setDefaultButton(static_cast<QPushButton*>(added.front()));
+        box.setEscapeButton(added.back());
+    }
+    box.exec();
+    for (std::size_t i = 0; i < added.size(); ++i)
+        if (box.clickedButton() == added[i])
+            return static_cast<int>(i);
+    return -1;
 }
 
 } // namespace Mrv

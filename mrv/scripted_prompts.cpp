@@ -43,6 +43,18 @@ void ScriptedPrompts::queueOpen(std::optional<std::vector<std::string>> paths)
     opens_.push_back(std::move(paths));
 }
 
+void ScriptedPrompts::queueFolder(std::optional<std::string> path)
+{
+    std::lock_guard lock(mutex_);
+    folders_.push_back(std::move(path));
+}
+
+void ScriptedPrompts::queueChoice(int button)
+{
+    std::lock_guard lock(mutex_);
+    choices_.push_back(button);
+}
+
 std::vector<PromptRecord> ScriptedPrompts::transcript() const
 {
     std::lock_guard lock(mutex_);
@@ -66,6 +78,10 @@ std::size_t ScriptedPrompts::pending(const std::string& kind) const
         return saves_.size();
     if (kind == "open")
         return opens_.size();
+    if (kind == "folder")
+        return folders_.size();
+    if (kind == "choice")
+        return choices_.size();
     return 0;
 }
 
@@ -147,6 +163,41 @@ std::optional<std::string> ScriptedPrompts::inputText(const std::string& caption
     inputs_.pop_front();
     record("input", caption, prompt, answer ? *answer : "cancel");
     return answer;
+}
+
+std::optional<std::string> ScriptedPrompts::chooseFolder(const std::string& caption, const std::string& startFolder)
+{
+    std::lock_guard lock(mutex_);
+    if (folders_.empty()) {
+        unanswered("folder", caption, startFolder);
+        return std::nullopt;
+    }
+    auto answer = std::move(folders_.front());
+    folders_.pop_front();
+    record("folder", caption, startFolder, answer ? *answer : "cancel");
+    return answer;
+}
+
+int ScriptedPrompts::choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons)
+{
+    std::lock_guard lock(mutex_);
+    std::string shown = text;
+    for (const std::string& button : buttons)
+        shown += (&button == &buttons.front() ? "\n" : " | ") + button;
+    if (choices_.empty()) {
+        unanswered("choice", caption, shown);
+        return -1;
+    }
+    const int button = choices_.front();
+    choices_.pop_front();
+    if (button < 1 || button > static_cast<int>(buttons.size())) {
+        failures_.push_back("choice " + std::to_string(button) + " for a question with "
+                            + std::to_string(buttons.size()) + " buttons: \"" + caption + "\"");
+        record("choice", caption, shown, unansweredText);
+        return -1;
+    }
+    record("choice", caption, shown, buttons[static_cast<std::size_t>(button - 1)]);
+    return button - 1;
 }
 
 } // namespace Mrv

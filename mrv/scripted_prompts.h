@@ -22,7 +22,7 @@ struct PromptRecord {
 };
 
 // Prompts answered from queues instead of by a user: error and info boxes acknowledge themselves,
-// the other kinds take the next queued answer of their kind. A prompt with nothing queued answers
+// the other kinds (confirm, input, save, open, folder, choice) take the next queued answer of their kind. A prompt with nothing queued answers
 // cancel (No for a question) and is recorded as a failure, so a script can never pass by accident.
 class MRV_API ScriptedPrompts : public Prompts {
 public:
@@ -30,6 +30,8 @@ public:
     void queueInput(std::optional<std::string> text);        // nothing = cancel
     void queueSave(std::optional<std::string> path);         // nothing = cancel
     void queueOpen(std::optional<std::vector<std::string>> paths);  // nothing = cancel
+    void queueFolder(std::optional<std::string> path);       // nothing = cancel
+    void queueChoice(int button);                            // 1-based, as the script numbers buttons
 
     std::vector<PromptRecord> transcript() const;
     // One line per prompt that found no queued answer, naming it.
@@ -44,6 +46,10 @@ public:
     std::optional<std::vector<std::string>> openFiles(const FileDialogOptions& options) override;
     std::optional<std::string> inputText(const std::string& caption, const std::string& prompt,
                                          const std::string& defaultText) override;
+    // Recorded as kind folder (answer: the path or cancel) and choice (text: the question and its
+    // buttons joined by " | "; answer: the button's text).
+    std::optional<std::string> chooseFolder(const std::string& caption, const std::string& startFolder) override;
+    int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons) override;
 
 private:
     void record(std::string kind, std::string caption, std::string text, std::string answer);
@@ -54,6 +60,8 @@ private:
     std::deque<std::optional<std::string>> inputs_;
     std::deque<std::optional<std::string>> saves_;
     std::deque<std::optional<std::vector<std::string>>> opens_;
+    std::deque<std::optional<std::string>> folders_;
+    std::deque<int> choices_;
     std::vector<PromptRecord> transcript_;
     std::vector<std::string> failures_;
 };

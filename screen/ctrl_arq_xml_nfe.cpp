@@ -1,6 +1,7 @@
 #include "screen/ctrl_arq_xml_nfe.h"
 
 #include "screen/screen_globals.h"
+#include "screen/find_bar.h"
 #include "screen/glyphs.h"
 #include "screen/listing_parser.h"
 #include "screen/message_table.h"
@@ -129,6 +130,9 @@ void TfrmCtrlArqXMLNFe::buildDesign()
     for (int column = 0; column < gridColumns.size(); ++column)
         dbgArquivos->setColumnWidth(column, gridWidths[column]);
     area->addWidget(dbgArquivos, 1);
+    panLocalizar = new FindBar(cdsArquivos, "DSNOME", grbDadosRel);
+    panLocalizar->leaveFocus = [this] { dbgArquivos->setFocus(Qt::OtherFocusReason); };
+    area->addWidget(panLocalizar);
 
     StatusBar = new Platform::TStatusBar(grbDadosRel);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -174,7 +178,9 @@ void TfrmCtrlArqXMLNFe::buildDesign()
 void TfrmCtrlArqXMLNFe::buildCommandButtons()
 {
     for (const ScreenCommand& command : screenCommands()) {
-        // The base form made the Download button already.
+        // Commands without a button have only their action. The base form made the Download button.
+        if (!command.button)
+            continue;
         Mrv::TButtonFlat*& button = this->*command.button;
         if (!button)
             button = new Mrv::TButtonFlat(command.place == CommandPlace::DirectoryBar ? panDiretorio : panBotoes);
@@ -209,13 +215,15 @@ void TfrmCtrlArqXMLNFe::bindHandlers()
         connect(source, signal, this, [this, source, handler] { runGuarded([&] { (this->*handler)(source); }); });
     };
     for (const ScreenCommand& command : screenCommands()) {
-        bind(this->*command.button, &QToolButton::clicked, command.handler);
+        if (command.button)
+            bind(this->*command.button, &QToolButton::clicked, command.handler);
         if (command.actionRunsHandler)
             bind(this->*command.action, &QAction::triggered, command.handler);
     }
 
     bind(dbgArquivos, &QTableView::doubleClicked, &TfrmCtrlArqXMLNFe::dbgArquivosDblClick);
     dbgArquivos->installEventFilter(this);
+    installGridMenu();
     connect(dbgArquivos->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
         const std::string field = gridColumns.value(section).toStdString();
         runGuarded([&] { dbgArquivosTitleClick(field); });
@@ -243,6 +251,10 @@ bool TfrmCtrlArqXMLNFe::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
             runGuarded([this] { dbgArquivosDblClick(dbgArquivos); });
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape && panLocalizar->isVisible()) {
+            panLocalizar->closeBar();
             return true;
         }
     }

@@ -19,6 +19,7 @@
 class QAction;
 class QFrame;
 class QLineEdit;
+class QMenu;
 class QTableView;
 
 namespace Mrv {
@@ -41,6 +42,7 @@ class TThrCtrlArqXMLNFe;
 namespace Cli_Vop31600 {
 
 class NfeDetails;
+class FindBar;
 class RemoteBrowser;
 
 // The screen "Controle de Arquivos XML da NF-e": a remote file manager over the company's FTP store
@@ -62,6 +64,7 @@ public:
     Mrv::TButtonFlat* btnNovoDir = nullptr;
     Mrv::TButtonFlat* btnExcluir = nullptr;
     QTableView* dbgArquivos = nullptr;
+    FindBar* panLocalizar = nullptr;  // the find bar, hidden until Ctrl+F
     Platform::TStatusBar* StatusBar = nullptr;
     Platform::TProgressBar* ProgressBar = nullptr;
     std::array<QPixmap, 2> ImageList;
@@ -74,6 +77,8 @@ public:
     QAction* actUpload = nullptr;
     QAction* actExcluir = nullptr;
     QAction* actNovoDir = nullptr;
+    QAction* actLocalizar = nullptr;
+    QAction* actBaixarListados = nullptr;
 
     Platform::TClientDataSet cdsArquivos;
     Platform::TField* cdsArquivosDSDTHRMODIFICACAO = nullptr;
@@ -118,6 +123,11 @@ public:
     void btnUploadClick(QObject* sender);
     void btnExcluirClick(QObject* sender);
     void btnNovoDirClick(QObject* sender);
+    // Ctrl+F: the find bar. Ctrl+Shift+D (and the grid's menu): every file row shown, into one folder.
+    void actLocalizarExecute(QObject* sender);
+    void actBaixarListadosExecute(QObject* sender);
+    // The grid's context menu, built afresh each time it opens: one line per entry.
+    void buildGridMenu(QMenu& menu);
 
     void ControlaComponentes(bool enable, bool idle);
     void btnAbortarClick(QObject* sender);
@@ -139,6 +149,7 @@ public:
     std::optional<std::string> chooseSaveTarget(const std::string& offeredName) override;
     void enterTransferState(bool enable, bool idle) override;
     void showProgress(const Cli_Vop31601::ProgressUpdate& update) override;
+    void reportBatchFailures(const std::string& text) override;
     // The worker's end lets a closed screen be released.
     void transferEnded() override;
     bool closing() const { return releaseWhenIdle_; }
@@ -157,10 +168,13 @@ private:
     void buildCommandButtons();
     void buildActions();
     void bindHandlers();
+    void installGridMenu();
     void startTransfer(int tag);
     Cli_Vop31601::TransferJob transferJob(int tag) const;
     // The worker's final notification clears the busy mark before the ready state.
     void transferFinishing();
+    // Starts a prepared job as the screen's one transfer.
+    void runTransfer(Cli_Vop31601::TransferJob job);
     bool refuseSecondTransfer();
     void enterUnavailable(const std::exception& error);
     // FTP or the gateway, as the settings decide once they arrive.
@@ -193,6 +207,7 @@ private:
     NfeDetails* details_ = nullptr;   // a child of the form
     int clientWaits_ = 0;             // nested event serving inside the screen's clients' waits
     bool closeDuringWait_ = false;    // a close came during a wait: every wait ends until it is done
+    std::string batchFolder_;  // the folder the last batch went to, offered again
 };
 
 // Opens the screen, or raises the one already open.

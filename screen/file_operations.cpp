@@ -105,9 +105,14 @@ void TfrmCtrlArqXMLNFe::startTransfer(int tag)
 {
     if (refuseSecondTransfer())
         return;
+    runTransfer(transferJob(tag));
+}
+
+void TfrmCtrlArqXMLNFe::runTransfer(Cli_Vop31601::TransferJob job)
+{
     transferActive_ = true;
     cdsArquivosAfterScroll(cdsArquivos);
-    ThrTransfer = Cli_Vop31601::TThrCtrlArqXMLNFe::Create(transferJob(tag), Cli_Vop31601::ViewHandle(this));
+    ThrTransfer = Cli_Vop31601::TThrCtrlArqXMLNFe::Create(std::move(job), Cli_Vop31601::ViewHandle(this));
 }
 
 void TfrmCtrlArqXMLNFe::transferFinishing() { transferActive_ = false; }

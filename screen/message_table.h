@@ -12,6 +12,7 @@ inline const std::vector<std::string>& messageTableLines()
         "DISCONECTADO|Disconectado",
         "VEL_DOWNLOAD|Velocidade Download ",
         "VEL_UPLOAD|Velocidade Upload %s (Arquivo %s de %s).",
+        "VEL_DOWNLOAD_LOTE|Velocidade Download %s (Arquivo %s de %s).",
         "TRANSF_COMPLETA|Transferência Completa (%s Bytes Recebidos em %s Segundos).",
         "NOVO_DIRETORIO|Criar Novo Diretório",
         "NOME|Nome",

@@ -35,14 +35,6 @@ NfeDetails::NfeDetails(TfrmCtrlArqXMLNFe& form, std::function<RemoteBrowser*()> 
     debounce_.setSingleShot(true);
     debounce_.setInterval(kDebounceMs);
     connect(&debounce_, &QTimer::timeout, this, [this] { showCurrentRow(false); });
-
-    QTableView* grid = form.dbgArquivos;
-    grid->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(grid, &QWidget::customContextMenuRequested, this, [this, grid](const QPoint& at) {
-        QMenu menu(grid);
-        addMenuEntries(menu);
-        menu.exec(grid->viewport()->mapToGlobal(at));
-    });
 }
 
 // First opened beside the screen (or over its right edge when the desktop has no room), never at

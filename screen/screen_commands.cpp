@@ -13,10 +13,10 @@ constexpr auto Column = CommandPlace::ButtonColumn;
 
 QKeySequence ctrl(Qt::Key key) { return QKeySequence(Qt::CTRL | key); }
 
-const std::array<ScreenCommand, 8>& table()
+const std::array<ScreenCommand, 10>& table()
 {
     // Abort has no shortcut (Ctrl+A refreshes), yet its designed hint names Ctrl+A.
-    static const std::array<ScreenCommand, 8> commands{{
+    static const std::array<ScreenCommand, 10> commands{{
         {&F::btnHome, "btnHome", &F::actHome, "actHome", ctrl(Qt::Key_H), "Home", nullptr, Glyph::Home, 0, Bar, 0,
          &F::btnHomeClick, true},
         {&F::btnNivelAcima, "btnNivelAcima", &F::actNivelAcima, "actNivelAcima", ctrl(Qt::Key_Z), "Nível Acima",
@@ -33,6 +33,12 @@ const std::array<ScreenCommand, 8>& table()
          Glyph::Delete, 0, Column, 70, &F::btnExcluirClick, true},
         {&F::btnNovoDir, "btnNovoDir", &F::actNovoDir, "actNovoDir", ctrl(Qt::Key_N), "Criar Novo Diretório",
          nullptr, Glyph::NewFolder, 0, Column, 48, &F::btnNovoDirClick, true},
+        // Keyboard and menu commands: no button, the designed layout stays as it is.
+        {nullptr, nullptr, &F::actLocalizar, "actLocalizar", ctrl(Qt::Key_F), "Localizar", nullptr, Glyph::Home, 0,
+         Bar, 0, &F::actLocalizarExecute, true},
+        {nullptr, nullptr, &F::actBaixarListados, "actBaixarListados", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D),
+         "Baixar Todos os Arquivos Listados", nullptr, Glyph::Download, 0, Column, 0, &F::actBaixarListadosExecute,
+         true},
     }};
     return commands;
 }

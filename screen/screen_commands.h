@@ -26,7 +26,7 @@ enum class CommandPlace {
 // button and the action each run the handler on their own (they are not linked), so a shortcut
 // still fires while its button is disabled.
 struct ScreenCommand {
-    Mrv::TButtonFlat* TfrmCtrlArqXMLNFe::*button;
+    Mrv::TButtonFlat* TfrmCtrlArqXMLNFe::*button;  // null: a keyboard or menu command without a button
     const char* buttonName;
     QAction* TfrmCtrlArqXMLNFe::*action;
     const char* actionName;

@@ -2,6 +2,7 @@
 #include "screen/ctrl_arq_xml_nfe.h"
 
 #include "screen/nfe_details.h"
+#include "screen/find_bar.h"
 
 #include "platform/dataset/dataset_model.h"
 #include "platform/widgets/progress_bar.h"
@@ -29,6 +30,7 @@ QVariantMap TfrmCtrlArqXMLNFe::scriptState() const
         rows.append(fields);
     }
     state["rows"] = rows;
+    state["filter"] = panLocalizar->state();
     state["current"] = cdsArquivos.IsEmpty() ? QVariant() : QVariant(cdsArquivos.RecNo() - 1);
 
     QVariantMap enabled;

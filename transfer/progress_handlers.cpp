@@ -44,7 +44,10 @@ bool TThrCtrlArqXMLNFe::workProgress(Platform::TWorkMode mode, std::int64_t coun
     if (averageSpeed(count, secondsSince(DtInicio), speed))
         setAverageSpeed(speed);
     const std::string speedText = formatSpeed(averageSpeedNow(), localeDecimalSeparator());
-    if (mode == Platform::TWorkMode::wmRead)
+    if (batch_)
+        progress_->setText(formatMessage(batchProgressText_, {speedText, std::to_string(InArquivoAtual),
+                                                              std::to_string(InQtdArquivos)}));
+    else if (mode == Platform::TWorkMode::wmRead)
         progress_->setText(messages_[0] + speedText);
     else
         progress_->setText(formatMessage(messages_[1], {speedText, std::to_string(InArquivoAtual),
@@ -56,6 +59,13 @@ bool TThrCtrlArqXMLNFe::workProgress(Platform::TWorkMode mode, std::int64_t coun
 
 void TThrCtrlArqXMLNFe::workEnd(Platform::TWorkMode /*mode*/)
 {
+    if (batch_) {
+        // One file of several: the batch's own text comes at its end.
+        InTamanho = 0;
+        progress_->setPosition(0);
+        progress_->publish(false);
+        return;
+    }
     if (boCancelado) {
         progress_->setText(messages_[3]);
     } else {

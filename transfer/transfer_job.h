@@ -1,13 +1,20 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace Cli_Vop31601 {
 
-enum class TransferKind { Download, Upload, Nothing };
+enum class TransferKind { Download, Upload, Nothing, BatchDownload };
 enum class TransferMode { Ftp, Gateway };
+
+// One file of a batch download: its remote name in the shown directory and its listed size.
+struct BatchFile {
+    std::string name;
+    std::int64_t size = -1;
+};
 
 // Everything a transfer needs, read on the user-interface thread at the moment it starts; the
 // worker reads nothing of the screen after that.
@@ -22,11 +29,17 @@ struct TransferJob {
     bool rowIsDirectory = false;
     std::string rowName;
     std::vector<std::string> files;            // the upload's selection
+    bool batch = false;                        // download batchFiles into folder, whatever the tag
+    std::vector<BatchFile> batchFiles;         // the file rows shown, in the order shown
+    std::string folder;
+    std::string batchProgressText;             // VEL_DOWNLOAD_LOTE
     // VEL_DOWNLOAD, VEL_UPLOAD, TRANSF_COMPLETA, TRANSF_CANCELADA, TRANSF_FALHOU
     std::array<std::string, 5> messages;
 
     TransferKind kind() const
     {
+        if (batch)
+            return TransferKind::BatchDownload;
         return tag == 0 ? TransferKind::Download : tag == 1 ? TransferKind::Upload : TransferKind::Nothing;
     }
 };

@@ -28,6 +28,8 @@ public:
     // the reload of the shown directory unless the screen is closing.
     virtual void enterTransferState(bool enable, bool idle) = 0;
     virtual void showProgress(const ProgressUpdate& update) = 0;
+    // A batch download's closing report: the files that failed or were skipped, one line each.
+    virtual void reportBatchFailures(const std::string& /*text*/) {}
     // The worker has finished: a screen closed meanwhile may now be released.
     virtual void transferEnded() = 0;
 };

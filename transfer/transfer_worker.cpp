@@ -36,7 +36,8 @@ TThrCtrlArqXMLNFe::TThrCtrlArqXMLNFe(TransferJob job, ViewHandle view)
       remoteName_(std::move(job.rowName)), directory_(std::move(job.directory)), host_(std::move(job.host)),
       user_(std::move(job.user)), password_(std::move(job.password)), connectStr_(std::move(job.connectionString)),
       httpPort_(std::move(job.httpPort)), httpsFlag_(job.https), files_(std::move(job.files)),
-      messages_(std::move(job.messages))
+      messages_(std::move(job.messages)), batch_(job.batch), batchFiles_(std::move(job.batchFiles)),
+      folder_(std::move(job.folder)), batchProgressText_(std::move(job.batchProgressText))
 {
 }
 
@@ -47,7 +48,9 @@ void TThrCtrlArqXMLNFe::Execute()
     try {
         if (!viewAlive())
             throw std::runtime_error("screen gone");
-        if (InOperacao == 0) {
+        if (batch_) {
+            downloadBatch();
+        } else if (InOperacao == 0) {
             if (chooseDownloadTarget()) {
                 if (http_)
                     downloadGateway();

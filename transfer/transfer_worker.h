@@ -59,6 +59,13 @@ private:
     TThrCtrlArqXMLNFe(TransferJob job, ViewHandle view);
 
     bool viewAlive();
+    // The batch download (transfer/batch_download.cpp): every file over one connection, a failed
+    // file noted and passed over, a lost connection opened again once.
+    void downloadBatch();
+    void openBatchConnection();
+    void downloadBatchFile(const BatchFile& file);
+    bool connectionLost(const std::exception& error) const;
+    void finishBatch();
     bool chooseDownloadTarget();
     bool chooseUploadFiles();
     void downloadFtp();
@@ -97,7 +104,16 @@ private:
     std::int64_t carried_ = 0;        // bytes the FTP transfer has carried so far
     bool failed_ = false;
     std::string failure_;
-    std::array<std::string, 5> messages_;  // VEL_DOWNLOAD, VEL_UPLOAD, TRANSF_COMPLETA, TRANSF_CANCELADA, TRANSF_FALHOU
+    std::array<std::string, 5> messages_;
+
+    bool batch_ = false;
+    std::vector<BatchFile> batchFiles_;
+    std::string folder_;
+    std::string batchProgressText_;
+    std::vector<std::pair<std::string, std::string>> batchFailures_;  // name, reason
+    std::int32_t batchWritten_ = 0;
+    std::int64_t batchBytes_ = 0;
+    std::chrono::steady_clock::time_point batchStart_;  // VEL_DOWNLOAD, VEL_UPLOAD, TRANSF_COMPLETA, TRANSF_CANCELADA, TRANSF_FALHOU
 };
 
 } // namespace Cli_Vop31601

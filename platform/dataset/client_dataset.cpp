@@ -134,6 +134,8 @@ void TClientDataSet::Impl::write(int field, bool isNull, std::string_view text, 
         orderDirty = true;
         currentPos = -1;
     }
+    if (filterField == field)
+        foldStale = true;
     notifyChanged();
 }
 
@@ -144,11 +146,16 @@ void TClientDataSet::Impl::ensureOrder()
         return;
     Detail::sortRows(columns[static_cast<std::size_t>(index->field)], index->descending, order);
     orderDirty = false;
+    viewDirty = filtered();
     currentPos = -1;
 }
 
 std::uint32_t TClientDataSet::Impl::rowIdAt(std::uint32_t position)
 {
+    if (filtered()) {
+        ensureView();
+        return view[position];
+    }
     if (activeField < 0)
         return position;
     ensureOrder();
@@ -159,6 +166,14 @@ std::int64_t TClientDataSet::Impl::currentPosition()
 {
     if (currentRow < 0)
         return -1;
+    if (filtered()) {
+        ensureView();
+        if (currentPos < 0) {
+            const auto found = std::find(view.begin(), view.end(), static_cast<std::uint32_t>(currentRow));
+            currentPos = found == view.end() ? -1 : found - view.begin();
+        }
+        return currentPos;
+    }
     if (activeField < 0)
         return currentRow;
     ensureOrder();
@@ -273,6 +288,7 @@ void TClientDataSet::EmptyDataSet()
     d_->rowCount = 0;
     d_->order.clear();
     d_->orderDirty = false;
+    d_->clearFilterRows();
     d_->currentRow = Impl::noRow;
     d_->currentPos = -1;
     d_->eof = d_->bof = true;
@@ -318,6 +334,7 @@ void TClientDataSet::Post()
             d_->orderDirty = true;
         }
     }
+    d_->postFiltered(id);
     d_->eof = d_->bof = false;
     d_->notifyChanged();
 }
@@ -328,13 +345,13 @@ void TClientDataSet::Cancel()
         d_->state = State::Browse;
 }
 
-int TClientDataSet::RecordCount() const { return static_cast<int>(d_->rowCount); }
-bool TClientDataSet::IsEmpty() const { return d_->rowCount == 0; }
+int TClientDataSet::RecordCount() const { return static_cast<int>(d_->shownCount()); }
+bool TClientDataSet::IsEmpty() const { return d_->shownCount() == 0; }
 
 void TClientDataSet::First()
 {
     d_->requireBrowse();
-    if (d_->rowCount == 0) {
+    if (d_->shownCount() == 0) {
         d_->currentRow = Impl::noRow;
         d_->eof = true;
     } else {
@@ -348,11 +365,11 @@ void TClientDataSet::First()
 void TClientDataSet::Last()
 {
     d_->requireBrowse();
-    if (d_->rowCount == 0) {
+    if (d_->shownCount() == 0) {
         d_->currentRow = Impl::noRow;
         d_->bof = true;
     } else {
-        d_->moveTo(d_->rowCount - 1);
+        d_->moveTo(d_->shownCount() - 1);
         d_->bof = false;
     }
     d_->eof = true;
@@ -363,9 +380,9 @@ void TClientDataSet::Next()
 {
     d_->requireBrowse();
     const std::int64_t position = d_->currentPosition();
-    if (position < 0 || position + 1 >= d_->rowCount) {
+    if (position < 0 || position + 1 >= d_->shownCount()) {
         d_->eof = true;
-        d_->bof = d_->bof || d_->rowCount == 0;
+        d_->bof = d_->bof || d_->shownCount() == 0;
         return;
     }
     d_->moveTo(static_cast<std::uint32_t>(position + 1));
@@ -379,7 +396,7 @@ void TClientDataSet::Prior()
     const std::int64_t position = d_->currentPosition();
     if (position <= 0) {
         d_->bof = true;
-        d_->eof = d_->eof || d_->rowCount == 0;
+        d_->eof = d_->eof || d_->shownCount() == 0;
         return;
     }
     d_->moveTo(static_cast<std::uint32_t>(position - 1));
@@ -398,7 +415,7 @@ int TClientDataSet::RecNo() const
 void TClientDataSet::SetRecNo(int recNo)
 {
     d_->requireBrowse();
-    if (recNo < 1 || recNo > static_cast<int>(d_->rowCount) || recNo == RecNo())
+    if (recNo < 1 || recNo > static_cast<int>(d_->shownCount()) || recNo == RecNo())
         return;
     d_->moveTo(static_cast<std::uint32_t>(recNo - 1));
     d_->eof = d_->bof = false;
@@ -411,7 +428,7 @@ bool TClientDataSet::Locate(const std::string& field, const std::string& value, 
     const int f = FieldByName(field).Index();
     const Detail::Column& column = d_->columns[static_cast<std::size_t>(f)];
     const ValueMatcher matcher(value, caseInsensitive);
-    for (std::uint32_t position = 0; position < d_->rowCount; ++position) {
+    for (std::uint32_t position = 0; position < d_->shownCount(); ++position) {
         const std::uint32_t id = d_->rowIdAt(position);
         const bool match = column.type() == FieldType::String && !column.isNull(id)
             ? matcher.matches(column.text(id))
@@ -482,6 +499,7 @@ void TClientDataSet::SetIndexName(const std::string& name)
     d_->activeDescending = index && index->descending;
     d_->order.clear();
     d_->orderDirty = index != nullptr;
+    d_->viewDirty = d_->filtered();
     d_->currentPos = -1;
     d_->notifyChanged();
 }
@@ -516,7 +534,7 @@ void TClientDataSet::RemoveObserver(DataSetObserver* observer)
 TClientDataSet::RowScope::RowScope(TClientDataSet& dataSet, int displayRow)
     : dataSet_(dataSet), previous_(dataSet.d_->readOverride)
 {
-    if (displayRow < 0 || displayRow >= static_cast<int>(dataSet.d_->rowCount))
+    if (displayRow < 0 || displayRow >= static_cast<int>(dataSet.d_->shownCount()))
         throw std::out_of_range("TClientDataSet: row " + std::to_string(displayRow) + " out of range");
     dataSet.d_->readOverride = dataSet.d_->rowIdAt(static_cast<std::uint32_t>(displayRow));
 }
@@ -543,7 +561,9 @@ std::string TClientDataSet::AsStringAt(int displayRow, int fieldIndex)
 
 std::size_t TClientDataSet::MemoryUsed() const
 {
-    std::size_t bytes = d_->order.capacity() * sizeof(std::uint32_t);
+    std::size_t bytes = d_->order.capacity() * sizeof(std::uint32_t) + d_->folded.capacity()
+        + d_->foldedEnd.capacity() * sizeof(std::uint32_t) + d_->shown.capacity()
+        + d_->view.capacity() * sizeof(std::uint32_t);
     for (const Detail::Column& column : d_->columns)
         bytes += column.memoryUsed();
     return bytes;

@@ -124,7 +124,7 @@ public:
     void Post();
     void Cancel();
 
-    int RecordCount() const;
+    int RecordCount() const; // the rows shown (see the find filter)
     bool IsEmpty() const;
 
     // Moving the cursor while a new row is in the buffer posts it first.
@@ -146,6 +146,18 @@ public:
     bool IndexDescending(const std::string& name) const;
     std::string IndexName() const;
     void SetIndexName(const std::string& name); // "" = the order rows were posted in
+
+    // The find filter, in the role of Filter/Filtered: with a text set, only the rows whose filter
+    // field contains it, ignoring case and accents, are shown, and every count, position, move,
+    // locate and display read above acts on the shown rows (in the active order). The filter
+    // field's text is folded once per row as rows are posted, so a new filter text costs one pass
+    // over the folded texts. The text stays across EmptyDataSet and applies to the rows posted
+    // next. The current row stays when it is still shown, else the first shown row is current.
+    void SetFilterField(const std::string& field); // throws std::out_of_range
+    void SetFilterText(const std::string& text);
+    const std::string& FilterText() const;
+    bool Filtered() const;       // a non-empty filter text is set
+    int TotalRecordCount() const; // every row, shown or not
 
     void DisableControls();
     void EnableControls();

@@ -42,6 +42,19 @@ struct TClientDataSet::Impl {
     bool bof = true;
     std::int64_t readOverride = noRow;  // row id a RowScope reads, or noRow
 
+    // The find filter: the filter field's text of every row folded at posting (back to back, each
+    // row's end offset), which rows match, and the shown rows in display order.
+    int filterField = -1;
+    std::string folded;
+    std::vector<std::uint32_t> foldedEnd;
+    bool foldStale = false;             // a filter field was written or set after rows were posted
+    std::string filterText;             // as given
+    std::string filterFolded;           // "" = every row shown
+    std::vector<std::uint8_t> shown;    // by row id, while filtered
+    std::uint32_t shownRows = 0;
+    std::vector<std::uint32_t> view;    // shown row ids in display order, when not viewDirty
+    bool viewDirty = false;
+
     int disableCount = 0;
     std::vector<DataSetObserver*> observers;
 
@@ -57,6 +70,14 @@ struct TClientDataSet::Impl {
     void write(int field, bool isNull, std::string_view text, double number);
 
     void ensureOrder();
+    bool filtered() const { return !filterFolded.empty(); }
+    std::uint32_t shownCount() const { return filtered() ? shownRows : rowCount; }
+    void ensureView();
+    void foldRow(std::uint32_t id);
+    void refoldAll();
+    bool rowMatches(std::uint32_t id) const;
+    void postFiltered(std::uint32_t id); // a newly posted row
+    void clearFilterRows();
     std::uint32_t rowIdAt(std::uint32_t position);
     std::int64_t currentPosition();
 

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
@@ -193,3 +194,35 @@ TEST(QtPrompts, FileDialogsOpenInDocumentsThenWhereTheirKindWasLastUsed)
 }
 
 } // namespace
+
+TEST(QtPromptsSeveralButtonsAndFolder, TheButtonPressedAndTheFolderChosen)
+{
+    QtPrompts prompts;
+    whenShown<QMessageBox>([](QMessageBox& box) {
+        QStringList labels;
+        for (QAbstractButton* button : box.buttons())
+            labels << button->text();
+        EXPECT_TRUE(labels.contains("Ignorar existentes")) << labels.join('|').toStdString();
+        for (QAbstractButton* button : box.buttons())
+            if (button->text() == "Ignorar existentes")
+                button->click();
+    });
+    EXPECT_EQ(prompts.choose("Baixar", "2 já existem.", {"Substituir todos", "Ignorar existentes", "Cancelar"}), 1);
+    whenShown<QMessageBox>([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });  // the last button
+    EXPECT_EQ(prompts.choose("Baixar", "2 já existem.", {"Substituir todos", "Ignorar existentes", "Cancelar"}), 2);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("lote"));
+    const QString folder = dir.path() + "/lote";
+    whenShown<QFileDialog>([&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Pasta de destino");
+        dialog.setDirectory(folder);
+        dialog.selectFile(folder);
+        static_cast<QDialog&>(dialog).accept();
+    });
+    const auto chosen = prompts.chooseFolder("Pasta de destino", dir.path().toStdString());
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(QDir(QString::fromStdString(*chosen)).canonicalPath(), QDir(folder).canonicalPath());
+    whenShown<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
+    EXPECT_FALSE(prompts.chooseFolder("Pasta de destino", dir.path().toStdString()).has_value());
+}

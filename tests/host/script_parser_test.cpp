@@ -20,6 +20,24 @@ std::pair<int, std::string> errorOf(const std::string& script)
     return {-1, {}};
 }
 
+TEST(ScriptParser, TypeFolderAndChoice)
+{
+    const auto commands = parseScript("type  Ação 12\nanswer folder /tmp/lote de notas\nanswer folder cancel\n"
+                                      "answer choice 3\n");
+    ASSERT_EQ(commands.size(), 4u);
+    EXPECT_EQ(commands[0].kind, CommandKind::Type);
+    EXPECT_EQ(commands[0].text, "Ação 12");
+    EXPECT_EQ(commands[1].kind, CommandKind::AnswerFolder);
+    EXPECT_EQ(commands[1].text, "/tmp/lote de notas");
+    EXPECT_TRUE(commands[2].cancel);
+    EXPECT_EQ(commands[3].kind, CommandKind::AnswerChoice);
+    EXPECT_EQ(commands[3].number, 3);
+    EXPECT_EQ(errorOf("open\nanswer choice 0\n").first, 2);
+    EXPECT_EQ(errorOf("answer choice two\n").first, 1);
+    EXPECT_EQ(errorOf("type\n").first, 1);
+    EXPECT_EQ(errorOf("answer folder\n").first, 1);
+}
+
 TEST(ScriptParser, EveryCommandWithItsArguments)
 {
     const auto commands = parseScript(
@@ -98,7 +116,7 @@ TEST(ScriptParser, MistakesFailWithTheirLine)
         {"open\nanswer confirm maybe\n", "yes or no"},
         {"open\nanswer save\n", "a path or cancel"},
         {"open\nanswer open a.xml;;b.xml\n", "empty path"},
-        {"open\nanswer print x\n", "confirm, save, open or input"},
+        {"open\nanswer print x\n", "confirm, save, open, input, folder or choice"},
         {"open\nwait\n", "idle, progress or a number"},
         {"open\nwait status\n", "a text"},
         {"open\nwait progress soon\n", "milliseconds"},

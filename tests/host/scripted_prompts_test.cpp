@@ -121,4 +121,29 @@ TEST(QtPrompts, FormFiltersBecomeQtFilters)
     EXPECT_EQ(Mrv::qtFileFilter(""), "");
 }
 
+TEST(ScriptedPromptsFolderAndChoice, AnswersInOrderAndAnOutOfRangeButtonFails)
+{
+    ScriptedPrompts prompts;
+    prompts.queueFolder(std::string("/tmp/lote"));
+    prompts.queueFolder(std::nullopt);
+    prompts.queueChoice(2);
+    prompts.queueChoice(4);
+    const std::vector<std::string> buttons{"Substituir todos", "Ignorar existentes", "Cancelar"};
+    EXPECT_EQ(prompts.chooseFolder("Pasta", "/home"), std::optional<std::string>("/tmp/lote"));
+    EXPECT_EQ(prompts.chooseFolder("Pasta", ""), std::nullopt);
+    EXPECT_EQ(prompts.choose("Baixar", "2 já existem.", buttons), 1);
+    EXPECT_TRUE(prompts.failures().empty());
+    EXPECT_EQ(prompts.choose("Baixar", "2 já existem.", buttons), -1);  // button 4 of 3
+    EXPECT_EQ(prompts.choose("Baixar", "nada na fila", buttons), -1);
+    EXPECT_EQ(prompts.chooseFolder("Pasta", ""), std::nullopt);
+    const auto transcript = prompts.transcript();
+    ASSERT_EQ(transcript.size(), 6u);
+    EXPECT_EQ(transcript[0].kind, "folder");
+    EXPECT_EQ(transcript[1].answer, "cancel");
+    EXPECT_EQ(transcript[2].kind, "choice");
+    EXPECT_EQ(transcript[2].text, "2 já existem.\nSubstituir todos | Ignorar existentes | Cancelar");
+    EXPECT_EQ(transcript[2].answer, "Ignorar existentes");
+    EXPECT_EQ(prompts.failures().size(), 3u);
+}
+
 } // namespace
