@@ -12,6 +12,7 @@ import ftplib
 import io
 import json
 import os
+import shutil
 import pathlib
 import statistics
 import subprocess
@@ -198,6 +199,35 @@ def bench_many(runner, count, file_size, rounds):
     return figures
 
 
+def bench_batch(runner, count, file_size, rounds):
+    """count small XML files down in one batch job (no reload between files), ours against lftp mget."""
+    world = runner.world
+    for folder in (world.home, world.peer):
+        for i in range(count):
+            (folder / ("35240112345678000190550010%09d1%08d-nfe.xml" % (i, i))).write_bytes(nfe_xml(i, file_size))
+    seconds = {"ours": [], "lftp": []}
+    probes = []
+    for round_index in range(rounds):
+        for tool in rotate(("ours", "lftp"), round_index):
+            target = world.local / ("batch-%s-%d" % (tool, round_index))
+            target.mkdir()
+            settle()
+            if tool == "ours":
+                probe = runner.ours("batch", target)
+                check(probe, None, count * file_size)
+                probes.append(probe)
+                seconds[tool].append(probe["seconds"])
+            else:
+                seconds[tool].append(runner.lftp("cd %s; mget *.xml" % PEER_DIR, cwd=target))
+            got = [n for n in os.listdir(target) if n.endswith("-nfe.xml")]
+            if len(got) != count:
+                raise RuntimeError("%s received %d of %d files" % (tool, len(got), count))
+            shutil.rmtree(target)
+    figures = summary(seconds, count * file_size, probes)
+    figures["files"] = count
+    return figures
+
+
 def relisting_floor(world, local):
     """What the same server takes for the screen's per-file sequence, by a minimal client: STOR on
     one session, then on another the reload the screen does after each file (CWD, PWD, PWD, LIST).
@@ -247,6 +277,9 @@ def run(bin_dir, size_mib=1024, rounds=3, many=1000, many_rounds=2, ftp_host="12
     if many:
         with BenchWorld(ftp_host, scratch) as world:
             results["many"] = bench_many(Runner(bin_dir, world, peer_nice=peer_nice), many, 20 * 1024, many_rounds)
+        with BenchWorld(ftp_host, scratch) as world:
+            results["batch"] = bench_batch(Runner(bin_dir, world, peer_nice=peer_nice), many, 20 * 1024,
+                                           max(many_rounds, 5))
     return results
 
 

@@ -1,6 +1,7 @@
 // One download or upload through the real screen, headless, timed from inside the host process:
 //   bench_transfer_probe --server HOST:PORT download REMOTE_NAME LOCAL_PATH
 //   bench_transfer_probe --server HOST:PORT upload PATH...     (a folder stands for its files, sorted)
+//   bench_transfer_probe --server HOST:PORT batch LOCAL_FOLDER  (every listed file, one job)
 // The screen opens on its home folder; the row is selected and the button clicked as a user does.
 // Prints one JSON object: the time from the click until the worker has ended (its reloads
 // included), the bytes moved, and what the GUI thread went through meanwhile.
@@ -13,6 +14,7 @@
 #include "platform/widgets/progress_bar.h"
 #include "platform/widgets/status_bar.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -55,10 +57,11 @@ Request parseArgs(int argc, char** argv)
     for (; i < argc; ++i)
         request.args.emplace_back(argv[i]);
     const bool valid = !request.server.empty()
-        && ((request.job == "download" && request.args.size() == 2) || (request.job == "upload" && !request.args.empty()));
+        && ((request.job == "download" && request.args.size() == 2) || (request.job == "upload" && !request.args.empty())
+            || (request.job == "batch" && request.args.size() == 1));
     if (!valid)
         throw std::runtime_error("usage: bench_transfer_probe --server HOST:PORT [--limit S] "
-                                 "download REMOTE LOCAL | upload PATH...");
+                                 "download REMOTE LOCAL | upload PATH... | batch LOCAL_FOLDER");
     return request;
 }
 
@@ -129,7 +132,11 @@ int run(const Request& request)
     std::int64_t bytes = 0;
     std::size_t fileCount = 1;
     QAbstractButton* button = nullptr;
-    if (request.job == "download") {
+    QAction* command = nullptr;
+    if (request.job == "batch") {
+        session.prompts().queueFolder(request.args[0]);
+        command = form.actBaixarListados;
+    } else if (request.job == "download") {
         BenchSupport::selectRowNamed(form, request.args[0]);
         fs::remove(request.args[1]);
         session.prompts().queueSave(request.args[1]);
@@ -147,13 +154,23 @@ int run(const Request& request)
     QElapsedTimer clock;
     probe.start();
     clock.start();
-    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
+    if (command)
+        command->trigger();
+    else
+        QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
     const bool finished = waitUntilIdle(form, request.limitSeconds);
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     const auto gui = probe.stop();
 
     if (request.job == "download" && fs::exists(request.args[1]))
         bytes = static_cast<std::int64_t>(fs::file_size(request.args[1]));
+    if (request.job == "batch") {
+        fileCount = 0;
+        for (const auto& file : expandFiles(request.args)) {
+            bytes += static_cast<std::int64_t>(fs::file_size(file));
+            ++fileCount;
+        }
+    }
     const std::string status = form.StatusBar->PanelText(1).toStdString();
     auto problems = session.problems();
     if (!finished)
