@@ -24,7 +24,7 @@ class NfeDetails : public QObject {
     Q_OBJECT
 public:
     static constexpr std::int64_t kMaxBytes = 5 * 1024 * 1024;
-    static constexpr int kDebounceMs = 150;
+    static constexpr int kDebounceMs = 60;
 
     // browser: the screen's browser as it is at the moment of a read (none before the settings came).
     NfeDetails(TfrmCtrlArqXMLNFe& form, std::function<RemoteBrowser*()> browser);
