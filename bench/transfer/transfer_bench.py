@@ -20,7 +20,7 @@ import sys
 import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
-from bench_world import PASSWORD, PEER_DIR, USER, BenchWorld  # noqa: E402
+from bench_world import PEER_DIR, SERVERS, BenchWorld  # noqa: E402
 
 BIG_NAME = "bench-1gib.bin"
 UPLOAD_NAME = "bench-up.bin"
@@ -85,12 +85,21 @@ class Runner:
         return seconds
 
     def curl(self, *args):
-        return self.timed(["curl", "-sS", "--fail", "-P", "-", "--user", "%s:%s" % (USER, PASSWORD), *args])
+        return self.timed(["curl", "-sS", "--fail", "-P", "-", "--user", "%s:%s" % (self.world.user, self.world.password), *args])
 
     def lftp(self, commands, cwd=None):
         script = ("set ftp:passive-mode off; set ftp:ssl-allow no; set net:max-retries 1; set net:timeout 30; "
-                  "set xfer:clobber on; open -u %s,%s ftp://%s; %s" % (USER, PASSWORD, self.world.ftp_host, commands))
+                  "set xfer:clobber on; open -u %s,%s ftp://%s; %s" % (self.world.user, self.world.password, self.world.ftp_host,
+                                                                    commands))
         return self.timed(["lftp", "-c", script], cwd=cwd)
+
+    def bare_receiver(self):
+        return self.bin_dir / "bench_splice_receiver"
+
+    def bare(self, name, target):
+        """The machine's limit: socket -> pipe -> file and nothing else, timed around its process."""
+        return self.timed([str(self.bare_receiver()), self.world.ftp_host, self.world.user, self.world.password,
+                           "/%s/%s" % (PEER_DIR, name), str(target)])
 
     def url(self, name):
         return "ftp://%s/%s/%s" % (self.world.ftp_host, PEER_DIR, name)
@@ -130,17 +139,20 @@ def bench_single(runner, size, rounds):
     upload_source = world.local / UPLOAD_NAME
     write_file(upload_source, size)
 
-    down = {tool: [] for tool in TOOLS}
+    down_tools = TOOLS + (("bare",) if runner.bare_receiver().exists() else ())
+    down = {tool: [] for tool in down_tools}
     up = {tool: [] for tool in TOOLS}
     down_probes, up_probes = [], []
     for round_index in range(rounds):
-        for tool in rotate(TOOLS, round_index):
+        for tool in rotate(down_tools, round_index):
             settle()
             if tool == "ours":
                 probe = runner.ours("download", BIG_NAME, target)
                 check(probe, target, size)
                 down_probes.append(probe)
                 down[tool].append(probe["seconds"])
+            elif tool == "bare":
+                down[tool].append(runner.bare(BIG_NAME, target))
             elif tool == "curl":
                 down[tool].append(runner.curl("-o", str(target), runner.url(BIG_NAME)))
             else:
@@ -237,7 +249,7 @@ def relisting_floor(world, local):
     sender, screen = ftplib.FTP(encoding="latin-1"), ftplib.FTP(encoding="latin-1")
     for session in (sender, screen):
         session.connect(world.ftp_host, 21, timeout=30)
-        session.login(USER, PASSWORD)
+        session.login(world.user, world.password)
         session.set_pasv(False)
     sender.cwd(PEER_DIR)
     start = time.perf_counter()
@@ -268,19 +280,39 @@ def check_size(path, size, what):
         raise RuntimeError("%s: %s has %d bytes, expected %d" % (what, path, actual, size))
 
 
-def run(bin_dir, size_mib=1024, rounds=3, many=1000, many_rounds=2, ftp_host="127.0.86.1", scratch=None,
-        peer_nice=0):
+HOSTS = {"pyftpdlib": "127.0.86.1", "vsftpd": "127.0.86.2"}
+
+
+def run(bin_dir, size_mib=1024, rounds=3, many=1000, many_rounds=2, ftp_host=None, scratch=None,
+        peer_nice=0, server="pyftpdlib"):
     os.environ["VOP_BIN_DIR"] = str(bin_dir)
-    results = {}
-    with BenchWorld(ftp_host, scratch) as world:
-        results.update(bench_single(Runner(bin_dir, world, peer_nice=peer_nice), size_mib * 1024 * 1024, rounds))
+    ftp_host = ftp_host or HOSTS[server]
+    results = {"server": server}
+
+    def world():
+        return BenchWorld(ftp_host, scratch, server)
+
+    with world() as w:
+        results.update(bench_single(Runner(bin_dir, w, peer_nice=peer_nice), size_mib * 1024 * 1024, rounds))
     if many:
-        with BenchWorld(ftp_host, scratch) as world:
-            results["many"] = bench_many(Runner(bin_dir, world, peer_nice=peer_nice), many, 20 * 1024, many_rounds)
-        with BenchWorld(ftp_host, scratch) as world:
-            results["batch"] = bench_batch(Runner(bin_dir, world, peer_nice=peer_nice), many, 20 * 1024,
+        with world() as w:
+            results["many"] = bench_many(Runner(bin_dir, w, peer_nice=peer_nice), many, 20 * 1024, many_rounds)
+        with world() as w:
+            results["batch"] = bench_batch(Runner(bin_dir, w, peer_nice=peer_nice), many, 20 * 1024,
                                            max(many_rounds, 5))
     return results
+
+
+def run_one(bin_dir, which, server, size_mib, rounds, many, many_rounds, peer_nice):
+    """One benchmark against one server (for tuning a single figure)."""
+    os.environ["VOP_BIN_DIR"] = str(bin_dir)
+    with BenchWorld(HOSTS[server], None, server) as w:
+        runner = Runner(bin_dir, w, peer_nice=peer_nice)
+        if which == "single":
+            return bench_single(runner, size_mib * 1024 * 1024, rounds)
+        if which == "many":
+            return bench_many(runner, many, 20 * 1024, many_rounds)
+        return bench_batch(runner, many, 20 * 1024, max(many_rounds, 5))
 
 
 def main():
@@ -291,9 +323,15 @@ def main():
     parser.add_argument("--many", type=int, default=1000, help="files of the many-file upload (0: skip it)")
     parser.add_argument("--many-rounds", type=int, default=2)
     parser.add_argument("--peer-nice", type=int, default=0, help="run curl and lftp at this nice value (the worker: 1)")
+    parser.add_argument("--server", choices=SERVERS, default="pyftpdlib")
+    parser.add_argument("--only", choices=("single", "many", "batch"), help="one benchmark only")
     args = parser.parse_args()
+    if args.only:
+        print(json.dumps(run_one(os.path.abspath(args.bin), args.only, args.server, args.size_mib, args.rounds,
+                                 args.many, args.many_rounds, args.peer_nice), indent=1))
+        return
     print(json.dumps(run(os.path.abspath(args.bin), args.size_mib, args.rounds, args.many, args.many_rounds,
-                         peer_nice=args.peer_nice), indent=1))
+                         peer_nice=args.peer_nice, server=args.server), indent=1))
 
 
 if __name__ == "__main__":

@@ -32,6 +32,9 @@ struct TIdFTP::Impl {
         std::string wireLine;  // already encoded
         const Sink* sink = nullptr;
         const Source* source = nullptr;
+        // An upload of a whole file also names its descriptor: the bytes go from the page cache
+        // to the socket, and source takes over only if the kernel cannot send from it.
+        int sourceFd = -1;
         // A download's blocks come from receive when given (default: the buffer).
         const Receive* receive = nullptr;
         // A download must deliver exactly this many bytes; an upload reports it. -1: unknown.

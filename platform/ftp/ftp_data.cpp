@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -255,6 +256,52 @@ void FtpDataChannel::sendAll(const char* data, std::size_t size)
             dataBroken(describeSystemError(errno));
         pace.idle(sent);
     }
+}
+
+namespace {
+
+// What sendfile reports of the connection; any other failure is the file's or the kernel's.
+bool connectionFault(int error)
+{
+    switch (error) {
+    case EPIPE: case ECONNRESET: case ENOTCONN: case ECONNABORTED: case ETIMEDOUT: case EHOSTUNREACH:
+    case ENETUNREACH: case ENETDOWN: case ESHUTDOWN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::size_t FtpDataChannel::sendFromFile(int fileFd, std::size_t size, bool& fallBack)
+{
+    const int fd = openDescriptor();
+    Pace pace(tick_, hook_, timeout_);
+    std::size_t sent = 0;
+    while (sent < size) {
+        const ssize_t n = ::sendfile(fd, fileFd, nullptr, size - sent);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            pace.moved(sent);
+            continue;
+        }
+        if (n == 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        if (killed_)
+            dataBroken("cancelada");
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            pace.idle(sent);
+            continue;
+        }
+        if (connectionFault(errno))
+            dataBroken(describeSystemError(errno));
+        fallBack = true;
+        break;
+    }
+    return sent;
 }
 
 void FtpDataChannel::finishSending()

@@ -51,6 +51,11 @@ public:
     // A failing write to the file stops the block: its errno is left in writeError.
     std::size_t receiveIntoFile(int fileFd, int pipeRead, int pipeWrite, std::size_t size, int& writeError);
     void sendAll(const char* data, std::size_t size);
+    // Sends up to size bytes from fileFd's current offset with sendfile (the page cache goes to the
+    // socket without a copy through our memory); returns the count, < size at the end of the file.
+    // When the kernel cannot send from this file, or reading it failed, it sets fallBack and returns
+    // what it sent: the caller goes on with reads from that offset, which report a read error as such.
+    std::size_t sendFromFile(int fileFd, std::size_t size, bool& fallBack);
     // Ends an upload cleanly: the server sees the end of the file.
     void finishSending();
 

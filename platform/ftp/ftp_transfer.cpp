@@ -242,32 +242,45 @@ void TIdFTP::Impl::runDownload(const Job& job)
 
 void TIdFTP::Impl::runUpload(const Job& job)
 {
+    bool direct = job.sourceFd >= 0;
     for (;;) {
         std::size_t n = 0;
-        try {
-            while (n < kBlock) {
-                std::size_t got = (*job.source)(buffer.data() + n, kBlock - n);
-                if (got == 0)
-                    break;
-                n += got;
+        bool fellBack = false;
+        if (direct) {
+            try {
+                n = data.sendFromFile(job.sourceFd, kBlock, fellBack);
+            } catch (const FtpTimeout&) {
+                throw;
+            } catch (const FtpError&) {
+                dataFailed();
             }
-        } catch (...) {
-            abortAfterLocalFailure();
-            throw;
-        }
-        if (abortRequested)
-            abortSequence();
-        if (n == 0)
-            break;
-        try {
-            data.sendAll(buffer.data(), n);
-        } catch (const FtpTimeout&) {
-            throw;
-        } catch (const FtpError&) {
-            dataFailed();
+            direct = !fellBack;
+        } else {
+            try {
+                while (n < kBlock) {
+                    std::size_t got = (*job.source)(buffer.data() + n, kBlock - n);
+                    if (got == 0)
+                        break;
+                    n += got;
+                }
+            } catch (...) {
+                abortAfterLocalFailure();
+                throw;
+            }
+            if (abortRequested)
+                abortSequence();
+            if (n == 0)
+                break;
+            try {
+                data.sendAll(buffer.data(), n);
+            } catch (const FtpTimeout&) {
+                throw;
+            } catch (const FtpError&) {
+                dataFailed();
+            }
         }
         carried += static_cast<std::int64_t>(n);
-        if (job.workEvents && self.OnWork) {
+        if (job.workEvents && self.OnWork && n > 0) {
             try {
                 self.OnWork(TWorkMode::wmWrite, carried);
             } catch (...) {
@@ -277,7 +290,7 @@ void TIdFTP::Impl::runUpload(const Job& job)
         }
         if (abortRequested)
             abortSequence();
-        if (n < kBlock)
+        if (n < kBlock && !fellBack)
             break;
     }
     data.finishSending();

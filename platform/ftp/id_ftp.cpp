@@ -403,6 +403,7 @@ void TIdFTP::Put(const std::string& localPath, const std::string& remote, bool a
     };
     Impl::Job job = Impl::Job::withWork(verb, line, static_cast<std::int64_t>(st.st_size));
     job.source = &source;
+    job.sourceFd = file.fd;
     impl_->transfer(job);
 }
 

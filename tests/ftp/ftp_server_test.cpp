@@ -14,6 +14,9 @@
 #include <optional>
 #include <chrono>
 #include <sstream>
+#include <thread>
+
+#include <unistd.h>
 
 using namespace Platform;
 using FtpTest::EventLog;
@@ -267,6 +270,33 @@ TEST_F(FtpServerTest, HundredMegabytesAreByteExactBothWays)
     EXPECT_EQ(down.counts.back(), static_cast<std::int64_t>(size));
     EXPECT_EQ(down.ends, 1);
     EXPECT_TRUE(FtpTest::readFile(local("volta.bin")) == FtpTest::readFile(local("grande.bin")));
+}
+
+TEST_F(FtpServerTest, AnUploadFromAFileTheKernelCannotSendFromIsReadInstead)
+{
+    // A pipe behind a path: sendfile refuses it at once, so every byte goes through reads.
+    serve("127.21.0.15");
+    const std::string bytes = FtpTest::patternBytes(700u * 1024, 5);
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::thread writer([&] {
+        for (std::size_t at = 0; at < bytes.size();) {
+            const ssize_t n = ::write(ends[1], bytes.data() + at, bytes.size() - at);
+            if (n <= 0)
+                break;
+            at += static_cast<std::size_t>(n);
+        }
+        ::close(ends[1]);
+    });
+    ftp.Connect();
+    ftp.TransferType(TIdFTPTransferType::ftBinary);
+    EventLog up;
+    up.attach(ftp);
+    ftp.Put("/proc/self/fd/" + std::to_string(ends[0]), "canal.bin", false);
+    writer.join();
+    ::close(ends[0]);
+    EXPECT_TRUE(FtpTest::readFile(root() + "/canal.bin") == bytes);
+    EXPECT_EQ(up.counts.back(), static_cast<std::int64_t>(bytes.size()));
 }
 
 TEST_F(FtpServerTest, ALocalFileThatCannotBeWrittenStopsTheDownloadAndKeepsTheSession)

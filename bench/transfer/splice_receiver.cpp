@@ -1,0 +1,154 @@
+// The machine's limit for one FTP download: a client that does nothing but log in, RETR in active
+// mode, and move socket -> pipe -> file with splice. No screen, no progress, no checks beyond the
+// final reply. The benchmark times it around its process, as it times curl and lftp.
+//
+//   bench_splice_receiver HOST USER PASSWORD REMOTE_PATH LOCAL_FILE
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what)
+{
+    std::fprintf(stderr, "bench_splice_receiver: %s%s%s\n", what.c_str(), errno ? ": " : "",
+                 errno ? std::strerror(errno) : "");
+    std::exit(1);
+}
+
+class Control {
+public:
+    explicit Control(const char* host)
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(21);
+        if (fd_ < 0 || ::inet_pton(AF_INET, host, &to.sin_addr) != 1
+            || ::connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
+            fail(std::string("connect to ") + host);
+    }
+    ~Control() { ::close(fd_); }
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    int fd() const { return fd_; }
+
+    // The code of the next reply, multi-line replies read to their end.
+    int reply()
+    {
+        std::string first = line();
+        if (first.size() > 3 && first[3] == '-')
+            for (std::string more = line(); more.compare(0, 3, first, 0, 3) != 0 || more[3] != ' '; more = line()) {
+            }
+        return std::atoi(first.substr(0, 3).c_str());
+    }
+
+    int send(const std::string& command)
+    {
+        const std::string wire = command + "\r\n";
+        if (::send(fd_, wire.data(), wire.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(wire.size()))
+            fail("send " + command);
+        return reply();
+    }
+
+private:
+    std::string line()
+    {
+        std::string out;
+        for (;;) {
+            while (start_ < end_) {
+                const char c = buffer_[start_++];
+                if (c == '\n')
+                    return out;
+                if (c != '\r')
+                    out += c;
+            }
+            const ssize_t n = ::recv(fd_, buffer_, sizeof buffer_, 0);
+            if (n <= 0)
+                fail("control connection closed");
+            start_ = 0;
+            end_ = static_cast<std::size_t>(n);
+        }
+    }
+
+    int fd_;
+    char buffer_[4096];
+    std::size_t start_ = 0, end_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 6) {
+        std::fprintf(stderr, "usage: bench_splice_receiver HOST USER PASSWORD REMOTE_PATH LOCAL_FILE\n");
+        return 2;
+    }
+    Control control(argv[1]);
+    if (control.reply() != 220)
+        fail("no greeting");
+    const int user = control.send(std::string("USER ") + argv[2]);
+    if (user == 331 && control.send(std::string("PASS ") + argv[3]) != 230)
+        fail("login refused");
+    if (user != 331 && user != 230)
+        fail("login refused");
+    if (control.send("TYPE I") != 200)
+        fail("TYPE I refused");
+
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    ::getsockname(control.fd(), reinterpret_cast<sockaddr*>(&local), &length);
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    local.sin_port = 0;
+    length = sizeof local;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0
+        || ::listen(listener, 1) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        fail("data listener");
+    const std::uint32_t address = ntohl(local.sin_addr.s_addr);
+    const unsigned port = ntohs(local.sin_port);
+    char portArgument[64];
+    std::snprintf(portArgument, sizeof portArgument, "PORT %u,%u,%u,%u,%u,%u", address >> 24, (address >> 16) & 255,
+                  (address >> 8) & 255, address & 255, port >> 8, port & 255);
+    if (control.send(portArgument) != 200)
+        fail("PORT refused");
+    const int first = control.send(std::string("RETR ") + argv[4]);
+    if (first != 150 && first != 125)
+        fail("RETR refused");
+    const int data = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    ::close(listener);
+    const int file = ::open(argv[5], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int pipeEnds[2];
+    if (data < 0 || file < 0 || ::pipe2(pipeEnds, O_CLOEXEC) != 0)
+        fail("data connection, file or pipe");
+    ::fcntl(pipeEnds[1], F_SETPIPE_SZ, 1 << 20);
+    for (;;) {
+        const ssize_t moved = ::splice(data, nullptr, pipeEnds[1], nullptr, 1 << 20, SPLICE_F_MOVE);
+        if (moved == 0)
+            break;
+        if (moved < 0)
+            fail("splice from the socket");
+        for (ssize_t left = moved; left > 0;) {
+            const ssize_t written = ::splice(pipeEnds[0], nullptr, file, nullptr, static_cast<std::size_t>(left),
+                                             SPLICE_F_MOVE);
+            if (written <= 0)
+                fail("splice into the file");
+            left -= written;
+        }
+    }
+    ::close(data);
+    if (::close(file) != 0)
+        fail("close the file");
+    if (control.reply() != 226)
+        fail("no 226 after the transfer");
+    control.send("QUIT");
+    return 0;
+}
