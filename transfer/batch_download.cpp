@@ -2,6 +2,7 @@
 #include "transfer/transfer_worker.h"
 
 #include "transfer/batch_report.h"
+#include "transfer/local_file_error.h"
 #include "transfer/partial_file.h"
 #include "transfer/progress_format.h"
 #include "transfer/progress_reporter.h"
@@ -11,7 +12,6 @@
 #include "platform/http/id_http.h"
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 namespace Cli_Vop31601 {
@@ -20,12 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const batchCompleteText = "Transferência Completa (%s Arquivos, %s Bytes Recebidos em %s Segundos).";
-
-// A file that could not be written here: the connection is not to blame.
-class LocalFileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 std::string reasonOf(const std::exception& error)
 {
@@ -40,13 +34,6 @@ std::string reasonOf(const std::exception& error)
 }
 
 } // namespace
-
-void TThrCtrlArqXMLNFe::openBatchConnection()
-{
-    ConnectaFTP();
-    if (!http_)
-        FtpCliente->TransferType(Platform::TIdFTPTransferType::ftBinary);
-}
 
 bool TThrCtrlArqXMLNFe::connectionLost(const std::exception& error) const
 {
@@ -63,25 +50,8 @@ void TThrCtrlArqXMLNFe::downloadBatchFile(const BatchFile& file)
 {
     const std::string target = (fs::path(folder_) / fs::path(file.name)).string();
     PartialFile partial(target);
-    if (http_) {
-        std::ofstream out(partial.path(), std::ios::binary | std::ios::trunc);
-        if (!out)
-            throw LocalFileError("não foi possível criar o arquivo na pasta escolhida");
-        HttpCliente->Get(gatewayUrl("file", file.name), out);
-        out.close();
-        if (!out)
-            throw LocalFileError("não foi possível gravar o arquivo na pasta escolhida");
-    } else {
-        InTamanho = FtpCliente->Size(file.name);
-        FtpCliente->Get(file.name, partial.path(), true, InTamanho);
-    }
-    if (boCancelado)
+    if (!fetchInto(file.name, partial, " na pasta escolhida"))
         return;
-    try {
-        partial.commit();
-    } catch (const fs::filesystem_error& error) {
-        throw LocalFileError(std::string("não foi possível gravar o arquivo: ") + error.code().message());
-    }
     ++batchWritten_;
     std::error_code ignored;
     const auto bytes = fs::file_size(target, ignored);
@@ -94,7 +64,7 @@ void TThrCtrlArqXMLNFe::downloadBatch()
     enterState(false, false);
     batchStart_ = std::chrono::steady_clock::now();
     InQtdArquivos = static_cast<std::int32_t>(batchFiles_.size());
-    openBatchConnection();
+    openDownloadConnection();
     bool reconnected = false;
     std::size_t i = 0;
     while (i < batchFiles_.size() && !boCancelado) {
@@ -133,7 +103,7 @@ void TThrCtrlArqXMLNFe::downloadBatch()
                         break;
                     }
                     try {
-                        openBatchConnection();
+                        openDownloadConnection();
                         continue;
                     } catch (const std::exception& again) {
                         cause = again.what();

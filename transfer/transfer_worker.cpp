@@ -1,10 +1,12 @@
 #include "transfer/transfer_worker.h"
 
 #include "transfer/connection_string.h"
+#include "transfer/local_file_error.h"
 #include "transfer/partial_file.h"
 #include "transfer/progress_format.h"
 #include "transfer/progress_reporter.h"
 
+#include "platform/ftp/ftp_errors.h"
 #include "platform/ftp/id_ftp.h"
 #include "platform/http/id_http.h"
 
@@ -51,12 +53,8 @@ void TThrCtrlArqXMLNFe::Execute()
         if (batch_) {
             downloadBatch();
         } else if (InOperacao == 0) {
-            if (chooseDownloadTarget()) {
-                if (http_)
-                    downloadGateway();
-                else
-                    downloadFtp();
-            }
+            if (chooseDownloadTarget())
+                download();
         } else if (InOperacao == 1) {
             if (chooseUploadFiles()) {
                 if (http_)
@@ -156,16 +154,22 @@ void TThrCtrlArqXMLNFe::ConnectaFTP()
     FtpCliente->ChangeDir(directory_);
 }
 
-void TThrCtrlArqXMLNFe::downloadFtp()
+void TThrCtrlArqXMLNFe::openDownloadConnection()
 {
-    enterState(false, false);
     ConnectaFTP();
-    FtpCliente->TransferType(Platform::TIdFTPTransferType::ftBinary);
-    InTamanho = FtpCliente->Size(remoteName_);
-    // The user's file is replaced only by a complete download of exactly the announced size.
+    if (!http_)
+        FtpCliente->TransferType(Platform::TIdFTPTransferType::ftBinary);
+}
+
+void TThrCtrlArqXMLNFe::download()
+{
+    // The busy state covers gateway downloads too: one transfer at a time, whatever the mode.
+    enterState(false, false);
+    openDownloadConnection();
+    // The user's file is replaced only by a complete download (over FTP, of exactly the announced size).
     PartialFile partial(localPath_);
     try {
-        FtpCliente->Get(remoteName_, partial.path(), true, InTamanho);
+        fetchInto(remoteName_, partial, " " + localPath_);
     } catch (const Platform::FtpError& error) {
         // A local write error names the file it wrote: the user knows only their own file.
         const std::string text = error.what();
@@ -174,8 +178,26 @@ void TThrCtrlArqXMLNFe::downloadFtp()
             throw;
         throw Platform::FtpError(std::string(text).replace(at, partial.path().size(), localPath_));
     }
-    if (!boCancelado)
-        partial.commit();
+}
+
+bool TThrCtrlArqXMLNFe::fetchInto(const std::string& remoteName, PartialFile& partial, const std::string& place)
+{
+    if (http_) {
+        std::ofstream out(partial.path(), std::ios::binary | std::ios::trunc);
+        if (!out)
+            throw LocalFileError("não foi possível criar o arquivo" + place);
+        HttpCliente->Get(gatewayUrl("file", remoteName), out);
+        out.close();
+        if (!out)
+            throw LocalFileError("não foi possível gravar o arquivo" + place);
+    } else {
+        InTamanho = FtpCliente->Size(remoteName);
+        FtpCliente->Get(remoteName, partial.path(), true, InTamanho);
+    }
+    if (boCancelado)
+        return false;
+    partial.commit();
+    return true;
 }
 
 std::string TThrCtrlArqXMLNFe::gatewayUrl(const std::string& endpoint, const std::string& name,
@@ -185,25 +207,6 @@ std::string TThrCtrlArqXMLNFe::gatewayUrl(const std::string& endpoint, const std
     const std::string base = gatewayBaseUrl(connection.Address, httpPort_, httpsFlag_);
     extra.insert(extra.begin(), {{"dir", directory_}, {"name", name}});
     return gatewayRequestUrl(base, connection.Path, endpoint, extra);
-}
-
-void TThrCtrlArqXMLNFe::downloadGateway()
-{
-    // The busy state covers gateway downloads too: one transfer at a time, whatever the mode.
-    enterState(false, false);
-    ConnectaFTP();
-    PartialFile partial(localPath_);
-    {
-        std::ofstream out(partial.path(), std::ios::binary | std::ios::trunc);
-        if (!out)
-            throw std::runtime_error("não foi possível criar o arquivo " + localPath_);
-        HttpCliente->Get(gatewayUrl("file", remoteName_), out);
-        out.close();
-        if (!out)
-            throw std::runtime_error("não foi possível gravar o arquivo " + localPath_);
-    }
-    if (!boCancelado)
-        partial.commit();
 }
 
 void TThrCtrlArqXMLNFe::uploadFtp()

@@ -20,6 +20,7 @@ enum class TWorkMode;
 
 namespace Cli_Vop31601 {
 
+class PartialFile;
 class ProgressReporter;
 
 // One transfer job on its own thread: the download of the current row's file or the upload of the
@@ -62,14 +63,21 @@ private:
     // The batch download (transfer/batch_download.cpp): every file over one connection, a failed
     // file noted and passed over, a lost connection opened again once.
     void downloadBatch();
-    void openBatchConnection();
     void downloadBatchFile(const BatchFile& file);
     bool connectionLost(const std::exception& error) const;
     void finishBatch();
     bool chooseDownloadTarget();
     bool chooseUploadFiles();
-    void downloadFtp();
-    void downloadGateway();
+    // Opens the job's connection, binary over FTP.
+    void openDownloadConnection();
+    void download();
+    // Fetches one remote name over the open connection into partial (FTP: SIZE, then RETR of that
+    // size; gateway: GET of the file endpoint) and commits it unless the transfer was cancelled.
+    // Returns whether it committed. `place` ends the local error texts (" /path" or " na pasta
+    // escolhida"). Throws Platform::FtpError (and its kinds), Platform::HttpError, HttpCancelled,
+    // LocalFileError when the partial file cannot be created or written, and std::runtime_error
+    // from PartialFile::commit.
+    bool fetchInto(const std::string& remoteName, PartialFile& partial, const std::string& place);
     void uploadFtp();
     void uploadGateway();
     void cleanUp();

@@ -7,6 +7,26 @@
 #include <ctime>
 
 namespace Platform {
+namespace {
+
+sigset_t sigPipeOnly()
+{
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    return pipe;
+}
+
+// Whether a SIGPIPE waits for this thread or the process.
+bool sigPipePending()
+{
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    return sigismember(&pending, SIGPIPE) == 1;
+}
+
+} // namespace
 
 ConnectionBreaker::~ConnectionBreaker() { Release(); }
 
@@ -77,25 +97,15 @@ StopPoller::~StopPoller()
 
 SigPipeBlock::SigPipeBlock()
 {
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    sigset_t pending;
-    sigemptyset(&pending);
-    sigpending(&pending);
-    pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+    const sigset_t pipe = sigPipeOnly();
+    pendingBefore_ = sigPipePending();
     pthread_sigmask(SIG_BLOCK, &pipe, &previous_);
 }
 
 SigPipeBlock::~SigPipeBlock()
 {
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    sigset_t pending;
-    sigemptyset(&pending);
-    sigpending(&pending);
-    if (!pendingBefore_ && sigismember(&pending, SIGPIPE) == 1) {
+    const sigset_t pipe = sigPipeOnly();
+    if (!pendingBefore_ && sigPipePending()) {
         const timespec none{0, 0};
         sigtimedwait(&pipe, nullptr, &none);
     }
