@@ -1,9 +1,10 @@
 #include "transfer/partial_file.h"
 
+#include "transfer/local_file_error.h"
+
 #include "platform/common/net_error_text.h"
 
 #include <filesystem>
-#include <stdexcept>
 #include <random>
 
 namespace Cli_Vop31601 {
@@ -32,8 +33,8 @@ void PartialFile::commit()
     fs::rename(path_, target_, error);
     // The message names the user's file, never the temporary one.
     if (error)
-        throw std::runtime_error("Não foi possível gravar o arquivo \"" + target_ + "\": "
-                                 + Platform::describeSystemError(error.value()) + ".");
+        throw LocalFileError("Não foi possível gravar o arquivo \"" + target_ + "\": "
+                             + Platform::describeSystemError(error.value()) + ".");
     committed_ = true;
 }
 

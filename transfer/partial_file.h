@@ -15,7 +15,8 @@ public:
     PartialFile& operator=(const PartialFile&) = delete;
 
     const std::string& path() const { return path_; }
-    // Renames the temporary file over the target. Throws std::runtime_error naming the target.
+    // Renames the temporary file over the target. Throws LocalFileError naming the target and the
+    // cause (a folder standing at the target, no permission): the connection is not to blame.
     void commit();
 
 private:

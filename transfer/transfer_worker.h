@@ -75,8 +75,7 @@ private:
     // size; gateway: GET of the file endpoint) and commits it unless the transfer was cancelled.
     // Returns whether it committed. `place` ends the local error texts (" /path" or " na pasta
     // escolhida"). Throws Platform::FtpError (and its kinds), Platform::HttpError, HttpCancelled,
-    // LocalFileError when the partial file cannot be created or written, and std::runtime_error
-    // from PartialFile::commit.
+    // LocalFileError when the partial file cannot be created, written or put in place.
     bool fetchInto(const std::string& remoteName, PartialFile& partial, const std::string& place);
     void uploadFtp();
     void uploadGateway();

@@ -165,17 +165,32 @@ def test_batch_goes_on_past_a_removed_file_aborts_at_once_and_reconnects_once(tm
 def test_batch_through_the_gateway(run_script, tmp_path):
     from test_gateway_mode import GatewayWorld
 
-    target = tmp_path / "lote"
+    target, blocked = tmp_path / "lote", tmp_path / "bloqueado"
     target.mkdir()
+    # A folder where one file should go: that file cannot be put in place, the connection is fine.
+    (blocked / "gw03.xml").mkdir(parents=True)
     with GatewayWorld(tmp_path) as world:
         home = world.store / ORG_HOME
         sent = {"gw%02d.xml" % i: os.urandom(5000 + i) for i in range(12)}
         for name, data in sent.items():
             (home / name).write_bytes(data)
         result = run_script(["open", "key Ctrl+F", "type gw", "answer folder %s" % target, "key Ctrl+Shift+D",
+                             "wait idle", "dump",
+                             "answer folder %s" % blocked, "answer choice 1", "key Ctrl+Shift+D",
                              "wait idle", "dump"], server=world.server, args=world.args())
     assert result.returncode == 0, str(result)
-    dump = result.dumps[-1]
+    dump, beside_folder = result.dumps
     assert {n: (target / n).read_bytes() for n in os.listdir(target)} == sent
     assert status(dump).startswith("Transferência Completa (12 Arquivos, %d Bytes " % sum(map(len, sent.values())))
     assert dump["screen"]["filter"]["shown"] == 12
+
+    # Only that file fails, with its cause; the rest of the batch goes on over the same connection.
+    others = {n: v for n, v in sent.items() if n != "gw03.xml"}
+    assert {n: (blocked / n).read_bytes() for n in os.listdir(blocked) if n != "gw03.xml"} == others
+    assert (blocked / "gw03.xml").is_dir() and leftovers(blocked) == []
+    assert status(beside_folder).startswith("Transferência Completa (11 Arquivos, %d Bytes "
+                                            % sum(map(len, others.values())))
+    [report] = [p["text"] for p in prompts_of(beside_folder, "error")]
+    assert report.splitlines() == ["Não foi possível baixar 1 arquivo:",
+                                   'gw03.xml: Não foi possível gravar o arquivo "%s": é uma pasta'
+                                   % (blocked / "gw03.xml")]
