@@ -4,10 +4,12 @@
 #include "mrv/rotigeral.h"
 #include "platform/common/wait_hook.h"
 #include "platform/dataset/client_dataset.h"
+#include "platform/widgets/frame_pacer.h"
 #include "transfer/transfer_job.h"
 #include "transfer/transfer_view.h"
 
 #include <QPixmap>
+#include <QPointer>
 #include <QVariantMap>
 
 #include <array>
@@ -205,6 +207,9 @@ private:
     bool releaseWhenIdle_ = false;
     std::unique_ptr<RemoteBrowser> browser_;
     NfeDetails* details_ = nullptr;   // a child of the form
+    // Paces the window's repaints to one a frame while a transfer reloads the listing after every
+    // file; a child of the form, watching the top-level window the form is in at the transfer's start.
+    QPointer<Platform::FramePacer> framePacer_;
     int clientWaits_ = 0;             // nested event serving inside the screen's clients' waits
     bool closeDuringWait_ = false;    // a close came during a wait: every wait ends until it is done
     std::string batchFolder_;  // the folder the last batch went to, offered again

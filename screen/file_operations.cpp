@@ -111,10 +111,23 @@ void TfrmCtrlArqXMLNFe::startTransfer(int tag)
 void TfrmCtrlArqXMLNFe::runTransfer(Cli_Vop31601::TransferJob job)
 {
     transferActive_ = true;
+    if (!framePacer_ || framePacer_->watched() != window()) {
+        if (framePacer_) {
+            framePacer_->setActive(false);
+            framePacer_->deleteLater();
+        }
+        framePacer_ = new Platform::FramePacer(window(), this);
+    }
+    framePacer_->setActive(true);
     cdsArquivosAfterScroll(cdsArquivos);
     ThrTransfer = Cli_Vop31601::TThrCtrlArqXMLNFe::Create(std::move(job), Cli_Vop31601::ViewHandle(this));
 }
 
-void TfrmCtrlArqXMLNFe::transferFinishing() { transferActive_ = false; }
+void TfrmCtrlArqXMLNFe::transferFinishing()
+{
+    transferActive_ = false;
+    if (framePacer_)
+        framePacer_->setActive(false);
+}
 
 } // namespace Cli_Vop31600

@@ -4,6 +4,7 @@
 #include <Poco/UTF8Encoding.h>
 #include <Poco/Windows1252Encoding.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace Platform {
@@ -33,6 +34,9 @@ std::string utf8ToCp1252(const std::string& utf8)
 
 std::string cp1252ToUtf8(const std::string& cp1252)
 {
+    // Listing lines are mostly ASCII, which both encodings spell alike.
+    if (std::all_of(cp1252.begin(), cp1252.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return cp1252;
     Poco::Windows1252Encoding from;
     Poco::UTF8Encoding to;
     Poco::TextConverter converter(from, to, 0xFFFD);

@@ -35,6 +35,8 @@ struct TIdFTP::Impl {
         // An upload of a whole file also names its descriptor: the bytes go from the page cache
         // to the socket, and source takes over only if the kernel cannot send from it.
         int sourceFd = -1;
+        // Bytes a download reads per step (at most kBlock when they go through the buffer).
+        std::size_t block = kBlock;
         // A download's blocks come from receive when given (default: the buffer).
         const Receive* receive = nullptr;
         // A download must deliver exactly this many bytes; an upload reports it. -1: unknown.

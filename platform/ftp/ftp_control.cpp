@@ -8,6 +8,7 @@
 #include <Poco/Exception.h>
 #include <Poco/Net/NetException.h>
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <cctype>
@@ -230,12 +231,15 @@ bool FtpControlConnection::waitReadable(std::chrono::steady_clock::time_point de
             return false;
         if (hook)
             left = std::min(left, kWaitSlice);
-        try {
-            if (socket_.poll(Poco::Timespan(left.count() * 1000), Poco::Net::Socket::SELECT_READ))
-                return true;
-        } catch (const Poco::Exception& e) {
-            fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + describeNetworkError(e) + ").");
-        }
+        // One poll() call: a reply in a busy session is waited for after every command, and
+        // Poco's poll builds and tears down an epoll set each time. A hang-up or an error counts
+        // as readable: the read that follows says which.
+        pollfd watch{socket_.impl()->sockfd(), POLLIN, 0};
+        const int ready = ::poll(&watch, 1, static_cast<int>(left.count()));
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + describeSystemError(errno) + ").");
         if (hook)
             hook();
     }

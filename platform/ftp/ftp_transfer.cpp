@@ -205,9 +205,9 @@ void TIdFTP::Impl::runDownload(const Job& job)
     };
     for (;;) {
         // Never past the announced size: what the server sends beyond it is not written.
-        std::size_t want = kBlock;
+        std::size_t want = job.block;
         if (sized)
-            want = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, job.expected - carried));
+            want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(job.block), job.expected - carried));
         if (want == 0) {
             char extra = 0;
             if (receive(&extra, 1, nullptr) > 0) {
