@@ -4,7 +4,11 @@
 
 #include "screen/listing_parser.h"
 
+#include "platform/widgets/unchanged_view_guard.h"
+
 #include <QTableView>
+
+#include <optional>
 
 namespace Cli_Vop31600 {
 
@@ -18,6 +22,11 @@ void TfrmCtrlArqXMLNFe::CarregaGrid(const std::vector<std::string>& lines)
 {
     // A long listing loads in slices with the window painting in between; the grid's cursor
     // follows only once every row is in.
+    // During a transfer the listing is reloaded after every file: the cells repaint only when the
+    // rows in view changed.
+    std::optional<Platform::UnchangedViewGuard> unchanged;
+    if (transferActive_)
+        unchanged.emplace(dbgArquivos);
     const Platform::WaitHook hook = waitHook();
     Platform::WaitPacer pacer(hook);
     cdsArquivos.DisableControls();

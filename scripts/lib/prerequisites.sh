@@ -68,6 +68,7 @@ prereq_install_packages() {
     export DEBIAN_FRONTEND=noninteractive
     # apt-get speaks English here, so that its messages can be read for the cause below.
     prereq_say "installing: $*"
+    prereq_services_held "${as_root[@]}"
     # The machine's package lists are tried first; they are refreshed only when they do not know a
     # package or point at files the archive no longer has, so a machine offline can still use them.
     "${as_root[@]}" env LC_ALL=C.UTF-8 apt-get install -y -q --no-install-recommends "$@" 2>&1 | tee "$log" >&2
@@ -79,6 +80,7 @@ prereq_install_packages() {
         "${as_root[@]}" env LC_ALL=C.UTF-8 apt-get install -y -q --no-install-recommends "$@" 2>&1 | tee -a "$log" >&2
         status=${PIPESTATUS[0]}
     fi
+    prereq_services_released "${as_root[@]}"
     # dpkg says what is there now, whatever apt-get managed before it stopped.
     local still done_=() wanted
     still="$(prereq_missing_packages)"
@@ -100,6 +102,31 @@ prereq_install_packages() {
     prereq_say "  installed now: ${done_[*]:-none}"
     prereq_say "  still missing: $(tr '\n' ' ' <<< "$still")"
     return 1
+}
+
+# No package may start a service while it installs: vsftpd, started as the system's FTP server on
+# 0.0.0.0:21, would take port 21 from every loopback address the tests and benchmarks serve on (the
+# benchmarks start a vsftpd of their own, with their own configuration). A policy-rc.d that refuses
+# every start is put in place for the install, unless the machine has one, and taken away after.
+prereq_policy_made=0
+prereq_services_held() {
+    [ -e /usr/sbin/policy-rc.d ] && return 0
+    printf '#!/bin/sh\n# scripts/setup: no service starts while packages install\nexit 101\n' \
+        | "$@" tee /usr/sbin/policy-rc.d >/dev/null && "$@" chmod 755 /usr/sbin/policy-rc.d && prereq_policy_made=1
+}
+
+# Takes the policy away again, and keeps vsftpd from starting at boot (its own unit would).
+prereq_services_released() {
+    if [ "$prereq_policy_made" = 1 ]; then
+        "$@" rm -f /usr/sbin/policy-rc.d
+        prereq_policy_made=0
+    fi
+    command -v vsftpd >/dev/null || [ -x /usr/sbin/vsftpd ] || return 0
+    if [ -d /run/systemd/system ]; then
+        "$@" systemctl disable --now vsftpd >/dev/null 2>&1 || true
+    elif command -v update-rc.d >/dev/null; then
+        "$@" update-rc.d vsftpd disable >/dev/null 2>&1 || true
+    fi
 }
 
 prereq_make_locale() {

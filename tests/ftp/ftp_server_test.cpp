@@ -417,7 +417,9 @@ TEST_F(FtpServerTest, AbortIsHeardWhileASlowServerDrainsAnUpload)
     EXPECT_TRUE(log.saw(TIdStatus::ftpAborted));
     ftp.OnWork = nullptr;
     EXPECT_EQ(ftp.RetrieveCurrentDir(), "/");
-    EXPECT_LT(ftp.Size("lento.bin"), static_cast<std::int64_t>(size));
+    // Little data waits unsent on our side, so by the time every byte is handed over the server may
+    // have read it all: the abort must be heard, not necessarily cut the file short.
+    EXPECT_LE(ftp.Size("lento.bin"), static_cast<std::int64_t>(size));
 }
 
 TEST_F(FtpServerTest, RefusedLoginNeverShowsThePassword)
