@@ -4,6 +4,7 @@
 #include "tests/faults/session_faults.h"
 
 #include "platform/ftp/id_ftp.h"
+#include "tests/support/ftp_fixture.h"
 
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/StreamSocket.h>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -28,9 +30,15 @@ constexpr const char* kPassword = "Segredo-9931";
 struct Cell {
     Step step;
     Fault fault;
+    // The download goes to a file and the upload comes from one (spliced in, sent from the page
+    // cache), as the screen's transfers do, instead of through memory.
+    bool files = false;
 };
 
-void PrintTo(const Cell& c, std::ostream* os) { *os << stepName(c.step) << "/" << faultName(c.fault); }
+void PrintTo(const Cell& c, std::ostream* os)
+{
+    *os << stepName(c.step) << "/" << faultName(c.fault) << (c.files ? "/files" : "");
+}
 
 std::vector<Cell> allCells()
 {
@@ -38,6 +46,15 @@ std::vector<Cell> allCells()
     for (Step s : allSteps())
         for (Fault f : allFaults())
             cells.push_back({s, f});
+    return cells;
+}
+
+std::vector<Cell> fileCells()
+{
+    std::vector<Cell> cells;
+    for (Step s : {Step::RetrMidData, Step::StorMidData, Step::FinalReply})
+        for (Fault f : allFaults())
+            cells.push_back({s, f, true});
     return cells;
 }
 
@@ -75,7 +92,8 @@ int closedPort(const std::string& ip)
 
 std::string cellAddress(const Cell& c)
 {
-    return "127.23." + std::to_string(static_cast<int>(c.step) + 1) + "." + std::to_string(static_cast<int>(c.fault) + 1);
+    return std::string(c.files ? "127.24." : "127.23.") + std::to_string(static_cast<int>(c.step) + 1) + "."
+        + std::to_string(static_cast<int>(c.fault) + 1);
 }
 
 class FaultMatrixTest : public ::testing::TestWithParam<Cell> {
@@ -92,12 +110,14 @@ protected:
     }
 
     // The session every cell walks through; it stops at the first failure.
-    void runSession()
+    void runSession(bool files)
     {
         std::vector<std::string> lines;
         std::ostringstream downloaded;
         const std::string uploadBytes(kUploadBytes, 'u');
         std::istringstream upload(uploadBytes);
+        if (files)
+            std::ofstream(scratch / "envio.xml", std::ios::binary) << uploadBytes;
         const std::function<void()> operations[] = {
             [&] { ftp.Connect(); },
             [&] { ftp.ChangeDir("XMLFTP"); },
@@ -105,8 +125,18 @@ protected:
             [&] { ftp.List(lines); },
             [&] { ftp.TransferType(Platform::TIdFTPTransferType::ftBinary); },
             [&] { ftp.Size("nota.xml"); },
-            [&] { ftp.Get("nota.xml", downloaded); },
-            [&] { ftp.Put(upload, "envio.xml", false); },
+            [&] {
+                if (files)
+                    ftp.Get("nota.xml", scratch / "nota.xml", true, 600000);
+                else
+                    ftp.Get("nota.xml", downloaded);
+            },
+            [&] {
+                if (files)
+                    ftp.Put(scratch / "envio.xml", "envio.xml", false);
+                else
+                    ftp.Put(upload, "envio.xml", false);
+            },
         };
         for (const auto& operation : operations) {
             const auto start = std::chrono::steady_clock::now();
@@ -132,6 +162,7 @@ protected:
         return "error";
     }
 
+    TestSupport::ScratchDir scratch{"vop-faults"};
     TIdFTP ftp;
     std::vector<TIdStatus> statuses;
     std::string failure;
@@ -158,7 +189,7 @@ TEST_P(FaultMatrixTest, ClearErrorInTimeDisconnectedAndRecovers)
         peer->start();
     }
 
-    runSession();
+    runSession(cell.files);
 
     // A clear error, in time.
     ASSERT_FALSE(failure.empty()) << "the session went through a faulty server without an error";
@@ -210,6 +241,10 @@ TEST_P(FaultMatrixTest, ClearErrorInTimeDisconnectedAndRecovers)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrixTest, ::testing::ValuesIn(allCells()), [](const auto& info) {
+    return stepName(info.param.step) + "_" + faultName(info.param.fault);
+});
+
+INSTANTIATE_TEST_SUITE_P(FileCells, FaultMatrixTest, ::testing::ValuesIn(fileCells()), [](const auto& info) {
     return stepName(info.param.step) + "_" + faultName(info.param.fault);
 });
 
