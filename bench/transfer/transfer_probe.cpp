@@ -14,6 +14,7 @@
 #include "platform/widgets/progress_bar.h"
 #include "platform/widgets/status_bar.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -99,17 +100,18 @@ std::string jsonText(const std::string& text)
     return out + "\"";
 }
 
-// Runs the event loop (no sleeping between passes, unlike QTest::qWait) until the worker has ended.
+// Runs the event loop until the worker has ended, looking each time the loop is about to sleep:
+// the end is seen on the pass that handles the worker's last notification, and the wait itself
+// takes no timer wake-ups from the cores the transfer runs on.
 bool waitUntilIdle(Cli_Vop31600::TfrmCtrlArqXMLNFe& form, int limitSeconds)
 {
     QEventLoop loop;
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    poll.setInterval(1);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    auto check = [&] {
         if (!form.transferRunning())
             loop.quit();
-    });
+    };
+    const auto watch = QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                                        &loop, check);
     QTimer limit;
     limit.setSingleShot(true);
     bool timedOut = false;
@@ -117,9 +119,10 @@ bool waitUntilIdle(Cli_Vop31600::TfrmCtrlArqXMLNFe& form, int limitSeconds)
         timedOut = true;
         loop.quit();
     });
-    poll.start();
     limit.start(limitSeconds * 1000);
+    QTimer::singleShot(0, &loop, check);
     loop.exec();
+    QObject::disconnect(watch);
     return !timedOut;
 }
 
