@@ -11,12 +11,18 @@ The store root stays owned by root and not writable by `ftp` (vsftpd refuses a w
 `writable()` hands a folder below it to the `ftp` user."""
 
 import os
+import pathlib
 import pwd
 import shutil
 import socket
 import subprocess
+import sys
 import tempfile
 import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tests" / "fixtures"))
+
+from ftp_fixture import FtpServer  # noqa: E402
 
 PROGRAM = "/usr/sbin/vsftpd"
 USER = "anonymous"
@@ -54,15 +60,12 @@ def available():
     return os.path.exists(PROGRAM) and os.geteuid() == 0
 
 
-class Vsftpd:
+class Vsftpd(FtpServer):
+    """Started and stopped as the fixture is; only its program and configuration differ."""
+
     def __init__(self, host, root, port=21, timeout=10.0):
-        self.host = host
-        self.port = port
-        self.root = str(root)
-        self.user, self.password = USER, PASSWORD
-        self.timeout = timeout
+        super().__init__(host, root, USER, PASSWORD, port=port, timeout=timeout)
         self._folder = None
-        self._proc = None
 
     def writable(self, path):
         """Gives path (and every folder between the root and it) to the ftp user."""
@@ -85,8 +88,9 @@ class Vsftpd:
         with open(config, "w", encoding="ascii") as out:
             out.write(CONFIG.format(host=self.host, port=self.port, empty=empty, root=self.root,
                                     log=os.path.join(self._folder, "vsftpd.log")))
-        self._proc = subprocess.Popen([PROGRAM, config], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                      stderr=open(os.path.join(self._folder, "stderr"), "wb"))
+        with open(os.path.join(self._folder, "stderr"), "wb") as errors:
+            self._proc = subprocess.Popen([PROGRAM, config], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                          stderr=errors)
         deadline = time.monotonic() + self.timeout
         while not self._answers():
             if self._proc.poll() is not None:
@@ -107,21 +111,7 @@ class Vsftpd:
             return False
 
     def stop(self):
-        if self._proc is not None:
-            self._proc.terminate()
-            try:
-                self._proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self._proc.kill()
-                self._proc.wait()
-            self._proc = None
+        super().stop()
         if self._folder is not None:
             shutil.rmtree(self._folder, ignore_errors=True)
             self._folder = None
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
-        return False

@@ -183,30 +183,41 @@ int FtpDataChannel::openDescriptor()
     return socket_->impl()->sockfd();
 }
 
-template <typename Read>
-std::size_t FtpDataChannel::receiveWith(std::size_t size, Read read)
+template <typename Step, typename Stopped>
+std::size_t FtpDataChannel::moveWith(std::size_t size, Step step, Stopped stopped)
 {
     const int fd = openDescriptor();
     Pace pace(tick_, hook_, timeout_);
-    std::size_t filled = 0;
-    while (filled < size) {
-        const ssize_t n = read(fd, filled);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = step(fd, done);
         if (n > 0) {
-            filled += static_cast<std::size_t>(n);
-            pace.moved(filled);
+            done += static_cast<std::size_t>(n);
+            pace.moved(done);
             continue;
         }
         if (n == 0)
             break;
-        if (errno == EINTR)
+        const int error = errno;
+        if (error == EINTR)
             continue;
-        if (killed_)
+        if (killed_ || (error != EAGAIN && error != EWOULDBLOCK)) {
+            stopped(error);
             break;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            dataBroken(describeSystemError(errno));
-        pace.idle(filled);
+        }
+        pace.idle(done);
     }
-    return filled;
+    return done;
+}
+
+std::size_t FtpDataChannel::receiveWith(std::size_t size,
+                                        const std::function<ssize_t(int fd, std::size_t filled)>& read)
+{
+    // A killed connection ends the read with what came; the caller hears the abort.
+    return moveWith(size, read, [this](int error) {
+        if (!killed_)
+            dataBroken(describeSystemError(error));
+    });
 }
 
 std::size_t FtpDataChannel::receiveBlock(char* buffer, std::size_t size)
@@ -240,24 +251,10 @@ std::size_t FtpDataChannel::receiveIntoFile(int fileFd, int pipeRead, int pipeWr
 
 void FtpDataChannel::sendAll(const char* data, std::size_t size)
 {
-    const int fd = openDescriptor();
-    Pace pace(tick_, hook_, timeout_);
-    std::size_t sent = 0;
-    while (sent < size) {
-        ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
-        if (n >= 0) {
-            sent += static_cast<std::size_t>(n);
-            pace.moved(sent);
-            continue;
-        }
-        if (errno == EINTR)
-            continue;
-        if (killed_)
-            dataBroken("cancelada");
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            dataBroken(describeSystemError(errno));
-        pace.idle(sent);
-    }
+    moveWith(size, [&](int fd, std::size_t sent) { return ::send(fd, data + sent, size - sent, MSG_NOSIGNAL); },
+             [this](int error) {
+                 dataBroken(killed_ ? std::string("cancelada") : describeSystemError(error));
+             });
 }
 
 namespace {
@@ -287,31 +284,15 @@ std::size_t FtpDataChannel::sendFromFile(int fileFd, std::size_t size, bool& fal
     // writes (measured against vsftpd: 1 GiB in 1.3 s instead of 1.7 s with one unbounded call).
     const int lowWater = static_cast<int>(kSendFileStep);
     ::setsockopt(fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &lowWater, sizeof lowWater);
-    Pace pace(tick_, hook_, timeout_);
-    std::size_t sent = 0;
-    while (sent < size) {
-        const ssize_t n = ::sendfile(fd, fileFd, nullptr, std::min(kSendFileStep, size - sent));
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-            pace.moved(sent);
-            continue;
-        }
-        if (n == 0)
-            break;
-        if (errno == EINTR)
-            continue;
-        if (killed_)
-            dataBroken("cancelada");
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            pace.idle(sent);
-            continue;
-        }
-        if (connectionFault(errno))
-            dataBroken(describeSystemError(errno));
-        fallBack = true;
-        break;
-    }
-    return sent;
+    return moveWith(
+        size, [&](int socketFd, std::size_t sent) { return ::sendfile(socketFd, fileFd, nullptr, std::min(kSendFileStep, size - sent)); },
+        [&](int error) {
+            if (killed_)
+                dataBroken("cancelada");
+            if (connectionFault(error))
+                dataBroken(describeSystemError(error));
+            fallBack = true;
+        });
 }
 
 void FtpDataChannel::finishSending()
