@@ -56,6 +56,9 @@ public:
     // When the kernel cannot send from this file, or reading it failed, it sets fallBack and returns
     // what it sent: the caller goes on with reads from that offset, which report a read error as such.
     std::size_t sendFromFile(int fileFd, std::size_t size, bool& fallBack);
+    // Lets at most one sendFromFile step wait unsent in the socket (TCP_NOTSENT_LOWAT); once per
+    // data connection, before the first step.
+    void keepLittleUnsent();
     // Ends an upload cleanly: the server sees the end of the file.
     void finishSending();
 

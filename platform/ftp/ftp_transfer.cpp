@@ -242,18 +242,24 @@ void TIdFTP::Impl::runDownload(const Job& job)
 
 void TIdFTP::Impl::runUpload(const Job& job)
 {
+    // A data call that fails: the server's reply says why (a time-out has nothing more to say).
+    auto onData = [this](auto move) {
+        try {
+            return move();
+        } catch (const FtpTimeout&) {
+            throw;
+        } catch (const FtpError&) {
+            dataFailed();
+        }
+    };
     bool direct = job.sourceFd >= 0;
+    if (direct)
+        data.keepLittleUnsent();
     for (;;) {
         std::size_t n = 0;
         bool fellBack = false;
         if (direct) {
-            try {
-                n = data.sendFromFile(job.sourceFd, kBlock, fellBack);
-            } catch (const FtpTimeout&) {
-                throw;
-            } catch (const FtpError&) {
-                dataFailed();
-            }
+            n = onData([&] { return data.sendFromFile(job.sourceFd, kBlock, fellBack); });
             direct = !fellBack;
         } else {
             try {
@@ -271,13 +277,10 @@ void TIdFTP::Impl::runUpload(const Job& job)
                 abortSequence();
             if (n == 0)
                 break;
-            try {
+            onData([&] {
                 data.sendAll(buffer.data(), n);
-            } catch (const FtpTimeout&) {
-                throw;
-            } catch (const FtpError&) {
-                dataFailed();
-            }
+                return 0;
+            });
         }
         carried += static_cast<std::int64_t>(n);
         if (job.workEvents && self.OnWork && n > 0) {
