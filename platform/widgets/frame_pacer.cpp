@@ -40,7 +40,6 @@ bool FramePacer::eventFilter(QObject* watched, QEvent* event)
         return false;
     if (!active_ || (!pending_ && due())) {
         lastPaint_.restart();
-        ++painted_;
         return false;
     }
     // Qt sends no other request until this one is served: the one delivered later paints
@@ -88,7 +87,6 @@ void FramePacer::deliver()
     if (!window_)
         return;
     lastPaint_.restart();
-    ++painted_;
     delivering_ = true;
     QEvent request(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(window_, &request);

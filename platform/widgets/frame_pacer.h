@@ -26,10 +26,8 @@ public:
 
     // Deactivating delivers a held request at once.
     void setActive(bool active);
-    bool active() const { return active_; }
     QWidget* watched() const { return window_; }
-    // Paints delivered and requests held since the pacer was made (for the benchmarks).
-    int painted() const { return painted_; }
+    // Update requests held since the pacer was made (for the tests).
     int held() const { return held_; }
 
 protected:
@@ -52,7 +50,6 @@ private:
     bool active_ = false;
     bool pending_ = false;
     bool delivering_ = false;
-    int painted_ = 0;
     int held_ = 0;
 };
 

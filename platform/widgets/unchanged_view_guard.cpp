@@ -1,7 +1,6 @@
 #include "platform/widgets/unchanged_view_guard.h"
 
 #include <QAbstractItemModel>
-#include <QHeaderView>
 #include <QScrollBar>
 
 namespace Platform {
@@ -31,24 +30,23 @@ UnchangedViewGuard::~UnchangedViewGuard()
 // the texts of the rows in view.
 QStringList UnchangedViewGuard::shownIn(const QTableView& view)
 {
-    const QTableView* view_ = &view;
     QStringList out;
-    const QAbstractItemModel* model = view_->model();
+    const QAbstractItemModel* model = view.model();
     if (!model)
         return out;
-    const int top = view_->rowAt(0);
-    int bottom = view_->rowAt(view_->viewport()->height() - 1);
+    const int top = view.rowAt(0);
+    int bottom = view.rowAt(view.viewport()->height() - 1);
     if (bottom < 0)
         bottom = model->rowCount() - 1;
-    const QModelIndex current = view_->currentIndex();
-    out << QString::number(view_->horizontalScrollBar()->value()) << QString::number(view_->verticalScrollBar()->value())
+    const QModelIndex current = view.currentIndex();
+    out << QString::number(view.horizontalScrollBar()->value()) << QString::number(view.verticalScrollBar()->value())
         << QString::number(top) << QString::number(bottom) << QString::number(current.row())
         << QString::number(current.column());
     for (int row = std::max(top, 0); row <= bottom && row >= 0; ++row) {
         for (int column = 0; column < model->columnCount(); ++column) {
             const QModelIndex index = model->index(row, column);
             out << index.data(Qt::DisplayRole).toString();
-            if (view_->selectionModel() && view_->selectionModel()->isSelected(index))
+            if (view.selectionModel() && view.selectionModel()->isSelected(index))
                 out << QStringLiteral("*");
         }
     }
