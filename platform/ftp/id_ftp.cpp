@@ -172,15 +172,16 @@ void TIdFTP::Impl::closeControl(const std::string& why) noexcept
     noticeClosed();
 }
 
-// An idle session ends with QUIT, so the server logs a clean log-out; a server slow to answer
-// it does not hold up the close for long.
+// An idle session ends with QUIT, so the server logs a clean log-out: it reads the QUIT before
+// the close. Its answer says nothing more and is not awaited: vsftpd answers only once it has
+// closed the file it stored last, half a second after a 1 GiB upload, and the screen's ready
+// state waits for this close.
 void TIdFTP::Impl::sayGoodbye() noexcept
 {
     if (!control.isOpen() || transferRunning)
         return;
     try {
         control.send("QUIT\r\n");
-        control.readReply(std::min<std::chrono::milliseconds>(self.ReadTimeout, std::chrono::seconds(1)));
     } catch (...) {
     }
 }

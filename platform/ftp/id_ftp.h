@@ -75,7 +75,7 @@ public:
     void Connect();
     // True while the control connection is open; notices a server that hung up, without sending.
     bool Connected() const;
-    // Sends QUIT when the session is idle (its reply awaited at most a second), then closes.
+    // Sends QUIT when the session is idle, then closes without awaiting the answer.
     // Never throws.
     void Disconnect();
     // The same as Disconnect.
