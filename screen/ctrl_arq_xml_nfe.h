@@ -173,8 +173,8 @@ private:
     void installGridMenu();
     void startTransfer(int tag);
     Cli_Vop31601::TransferJob transferJob(int tag) const;
-    // The worker's final notification clears the busy mark before the ready state.
-    void transferFinishing();
+    // After the worker's final reload: paints go out as they come again.
+    void stopPacingFrames();
     // Starts a prepared job as the screen's one transfer.
     void runTransfer(Cli_Vop31601::TransferJob job);
     bool refuseSecondTransfer();

@@ -123,9 +123,8 @@ void TfrmCtrlArqXMLNFe::runTransfer(Cli_Vop31601::TransferJob job)
     ThrTransfer = Cli_Vop31601::TThrCtrlArqXMLNFe::Create(std::move(job), Cli_Vop31601::ViewHandle(this));
 }
 
-void TfrmCtrlArqXMLNFe::transferFinishing()
+void TfrmCtrlArqXMLNFe::stopPacingFrames()
 {
-    transferActive_ = false;
     if (framePacer_)
         framePacer_->setActive(false);
 }

@@ -47,12 +47,17 @@ std::optional<std::string> TfrmCtrlArqXMLNFe::chooseSaveTarget(const std::string
 
 void TfrmCtrlArqXMLNFe::enterTransferState(bool enable, bool idle)
 {
-    if (enable && idle)
-        transferFinishing();
+    const bool finished = enable && idle;
+    if (finished)
+        transferActive_ = false;
     ControlaComponentes(enable, idle);
     // A screen closed during the transfer lists nothing more.
     if (!closing())
         ChangeDir(edtDiretorio->text().toStdString());
+    // Released before the reload, the held paint would draw the whole window first and hold the
+    // reload back; released after it, one paint shows both.
+    if (finished)
+        stopPacingFrames();
 }
 
 void TfrmCtrlArqXMLNFe::showProgress(const Cli_Vop31601::ProgressUpdate& update)

@@ -21,7 +21,7 @@ struct TIdFTP::Impl {
     // Where received bytes go / where sent bytes come from (returns 0 at the end).
     using Sink = std::function<void(const char*, std::size_t)>;
     using Source = std::function<std::size_t(char*, std::size_t)>;
-    // Reads a download's next block from the data connection (default: into the buffer).
+    // Moves what has arrived of a download, up to the count asked, past the buffer; 0 at the end.
     using Receive = std::function<std::size_t(char*, std::size_t)>;
     // Bytes per block of a transfer, and per work event.
     static constexpr std::size_t kBlock = 256 * 1024;

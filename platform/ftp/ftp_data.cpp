@@ -184,7 +184,7 @@ int FtpDataChannel::openDescriptor()
 }
 
 template <typename Step, typename Stopped>
-std::size_t FtpDataChannel::moveWith(std::size_t size, Step step, Stopped stopped)
+std::size_t FtpDataChannel::moveWith(std::size_t size, Step step, Stopped stopped, bool onceMoved)
 {
     const int fd = openDescriptor();
     Pace pace(tick_, hook_, timeout_);
@@ -194,6 +194,8 @@ std::size_t FtpDataChannel::moveWith(std::size_t size, Step step, Stopped stoppe
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             pace.moved(done);
+            if (onceMoved)
+                break;
             continue;
         }
         if (n == 0)
@@ -211,13 +213,17 @@ std::size_t FtpDataChannel::moveWith(std::size_t size, Step step, Stopped stoppe
 }
 
 std::size_t FtpDataChannel::receiveWith(std::size_t size,
-                                        const std::function<ssize_t(int fd, std::size_t filled)>& read)
+                                        const std::function<ssize_t(int fd, std::size_t filled)>& read,
+                                        bool onceMoved)
 {
     // A killed connection ends the read with what came; the caller hears the abort.
-    return moveWith(size, read, [this](int error) {
-        if (!killed_)
-            dataBroken(describeSystemError(error));
-    });
+    return moveWith(
+        size, read,
+        [this](int error) {
+            if (!killed_)
+                dataBroken(describeSystemError(error));
+        },
+        onceMoved);
 }
 
 std::size_t FtpDataChannel::receiveBlock(char* buffer, std::size_t size)
@@ -246,7 +252,7 @@ std::size_t FtpDataChannel::receiveIntoFile(int fileFd, int pipeRead, int pipeWr
             left -= w;
         }
         return moved;
-    });
+    }, true);
 }
 
 void FtpDataChannel::sendAll(const char* data, std::size_t size)

@@ -47,8 +47,10 @@ public:
     void setWaitHook(WaitHook hook) { hook_ = std::move(hook); }
     // Reads until size bytes arrived or the data ends; returns the count (< size only at the end).
     std::size_t receiveBlock(char* buffer, std::size_t size);
-    // The same, but the bytes go on to fileFd through a pipe without passing through our memory.
-    // A failing write to the file stops the block: its errno is left in writeError.
+    // Up to size bytes, as many as one move brings, go on to fileFd through a pipe without passing
+    // through our memory; returns the count, 0 only at the end of the data. Not filling a block
+    // saves a second, smaller move per block. A failing write to the file stops the move: its errno
+    // is left in writeError.
     std::size_t receiveIntoFile(int fileFd, int pipeRead, int pipeWrite, std::size_t size, int& writeError);
     void sendAll(const char* data, std::size_t size);
     // Sends up to size bytes from fileFd's current offset with sendfile (the page cache goes to the
@@ -73,8 +75,9 @@ private:
     // ticks and the time-out; a stop or a failure other than a full or empty socket goes to stopped,
     // which throws or lets the move end with what was moved.
     template <typename Step, typename Stopped>
-    std::size_t moveWith(std::size_t size, Step step, Stopped stopped);
-    std::size_t receiveWith(std::size_t size, const std::function<ssize_t(int fd, std::size_t filled)>& read);
+    std::size_t moveWith(std::size_t size, Step step, Stopped stopped, bool onceMoved = false);
+    std::size_t receiveWith(std::size_t size, const std::function<ssize_t(int fd, std::size_t filled)>& read,
+                            bool onceMoved = false);
     int openDescriptor();
 
     std::mutex mutex_;

@@ -231,7 +231,9 @@ void TIdFTP::Impl::runDownload(const Job& job)
         }
         if (abortRequested)
             abortSequence();
-        if (n < want)
+        // A block read through memory is filled unless the data ended; a move to the file brings
+        // what has arrived, and only nothing means the end.
+        if (job.receive ? n == 0 : n < want)
             break;
     }
     data.close();
