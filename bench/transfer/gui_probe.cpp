@@ -3,8 +3,19 @@
 #include <QProgressBar>
 
 #include <algorithm>
+#include <ctime>
 
 namespace BenchSupport {
+namespace {
+
+std::int64_t threadCpuNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+} // namespace
 
 double GuiFigures::barUpdatesPerSecond() const
 {
@@ -25,6 +36,7 @@ void GuiProbe::start()
     barChanges_.clear();
     clock_.start();
     lastTickNs_ = 0;
+    cpuStartNs_ = threadCpuNs();
     running_ = true;
     timer_.start();
 }
@@ -35,6 +47,7 @@ GuiFigures GuiProbe::stop()
     running_ = false;
     timer_.stop();
     figures_.seconds = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+    figures_.cpuMs = static_cast<double>(threadCpuNs() - cpuStartNs_) / 1e6;
     summariseBarChanges(barChanges_, figures_);
     return figures_;
 }

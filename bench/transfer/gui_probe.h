@@ -16,6 +16,7 @@ namespace BenchSupport {
 
 struct GuiFigures {
     double seconds = 0;            // from start() to stop()
+    double cpuMs = 0;              // the GUI thread's own CPU time meanwhile (its share of the cores)
     double maxTickGapMs = 0;       // longest time between two timer ticks
     std::int64_t ticks = 0;
     std::int64_t barUpdates = 0;   // value changes of the progress bar, the final reset excluded
@@ -40,6 +41,7 @@ private:
     QElapsedTimer clock_;
     bool running_ = false;
     std::int64_t lastTickNs_ = 0;
+    std::int64_t cpuStartNs_ = 0;
     GuiFigures figures_;
     std::vector<std::pair<std::int64_t, int>> barChanges_;  // (ns since start, value)
 };

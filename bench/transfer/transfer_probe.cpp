@@ -184,7 +184,7 @@ int run(const Request& request)
     std::ostringstream json;
     json << "{\"job\":" << jsonText(request.job) << ",\"ok\":" << (problems.empty() ? "true" : "false")
          << ",\"seconds\":" << seconds << ",\"bytes\":" << bytes << ",\"files\":" << fileCount
-         << ",\"max_gui_gap_ms\":" << gui.maxTickGapMs << ",\"gui_ticks\":" << gui.ticks
+         << ",\"max_gui_gap_ms\":" << gui.maxTickGapMs << ",\"gui_ticks\":" << gui.ticks << ",\"gui_cpu_ms\":" << gui.cpuMs
          << ",\"bar_updates\":" << gui.barUpdates << ",\"bar_updates_per_s\":" << gui.barUpdatesPerSecond()
          << ",\"bar_window_s\":" << gui.barWindowSeconds << ",\"max_bar_gap_ms\":" << gui.maxBarGapMs << ",\"status\":" << jsonText(status) << ",\"problems\":[";
     for (std::size_t i = 0; i < problems.size(); ++i)
