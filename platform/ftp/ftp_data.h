@@ -73,7 +73,8 @@ public:
 private:
     // Moves up to size bytes with step (a recv, splice, send or sendfile on the socket), pacing the
     // ticks and the time-out; a stop or a failure other than a full or empty socket goes to stopped,
-    // which throws or lets the move end with what was moved.
+    // which throws or lets the move end with what was moved. With onceMoved it returns after the
+    // first step that moved anything.
     template <typename Step, typename Stopped>
     std::size_t moveWith(std::size_t size, Step step, Stopped stopped, bool onceMoved = false);
     std::size_t receiveWith(std::size_t size, const std::function<ssize_t(int fd, std::size_t filled)>& read,
