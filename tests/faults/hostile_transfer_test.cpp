@@ -175,16 +175,20 @@ TEST_F(HostileTransfer, StopIsHeardWithin200MsWhileTheDataBarelyMoves)
         peer.expect("ABOR").dataClose().send("426 interrompida\r\n226 ABOR ok\r\n").expect("PWD")
             .reply("257 \"/ainda\"");
         use(peer);
-        std::atomic<bool> stop{false};
+        std::atomic<bool> stop{false}, working{false};
         ftp.OnWork = [&](TWorkMode, std::int64_t) {
+            working = true;
             if (stop) {
                 ftp.Abort();
                 ftp.KillDataChannel();
             }
         };
+        // The stop comes while the data is under way, however long a loaded machine took to get there.
         Clock::time_point asked;
         std::thread screen([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            for (auto limit = Clock::now() + std::chrono::seconds(10); !working && Clock::now() < limit;)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
             asked = Clock::now();
             stop = true;
         });
