@@ -1,6 +1,7 @@
 #include "platform/widgets/status_bar.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
 
 namespace Platform {
@@ -47,6 +48,8 @@ int TStatusBar::AddPanel(int width, bool ownerDrawn)
     panel->setFixedWidth(width);
     addWidget(panel);
     panels_.push_back(panel);
+    if (isVisible())
+        settlePanelHeights();
     return index;
 }
 
@@ -68,6 +71,26 @@ void TStatusBar::SetPanelText(int index, const QString& text)
 QWidget* TStatusBar::Panel(int index) const
 {
     return index >= 0 && index < PanelCount() ? panels_[static_cast<std::size_t>(index)] : nullptr;
+}
+
+void TStatusBar::showEvent(QShowEvent* event)
+{
+    QStatusBar::showEvent(event);
+    settlePanelHeights();
+}
+
+// A label whose height is free asks every layout up to the window to run again whenever its text
+// changes, and the status bar then repaints whole, the window beneath it included: a transfer's
+// speed text would do that many times a second. The bar's height is fixed, so once the layout has
+// placed the text panels their heights are fixed where it put them, and a new text repaints only
+// its own panel.
+void TStatusBar::settlePanelHeights()
+{
+    if (layout())
+        layout()->activate();
+    for (QWidget* panel : panels_)
+        if (qobject_cast<QLabel*>(panel) && panel->minimumHeight() != panel->maximumHeight())
+            panel->setFixedHeight(panel->height());
 }
 
 void TStatusBar::RepaintPanels()

@@ -30,7 +30,12 @@ public:
 
     std::function<void(QPainter& canvas, int panel, const QRect& rect)> OnDrawPanel;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void settlePanelHeights();
+
     std::vector<QWidget*> panels_;
 };
 

@@ -2,6 +2,7 @@
 // nothing in view.
 #include "platform/common/wait_hook.h"
 #include "platform/widgets/frame_pacer.h"
+#include "platform/widgets/status_bar.h"
 #include "platform/widgets/unchanged_view_guard.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QHeaderView>
 #include <QStringListModel>
 #include <QTableView>
+#include <QVBoxLayout>
 #include <QTest>
 #include <QPaintEvent>
 #include <QDebug>
@@ -21,10 +23,13 @@ class PaintCounter : public QObject {
 public:
     explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
     int paints = 0;
+    int layoutRequests = 0;
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
+        if (event->type() == QEvent::LayoutRequest)
+            ++layoutRequests;
         if (event->type() == QEvent::Paint) {
             ++paints;
             if (qEnvironmentVariableIsSet("PAINTDBG")) qWarning() << static_cast<QPaintEvent*>(event)->rect();
@@ -120,4 +125,34 @@ TEST(PacedPainting, AReloadThatChangesNothingInViewDoesNotRepaintTheCells)
     }
     QTest::qWait(20);
     EXPECT_GE(counter.paints, 1);
+}
+
+// A transfer's speed text changes many times a second: it repaints its own panel, lays out nothing
+// and leaves the other panels alone, the status bar keeping the look it had.
+TEST(PacedPainting, ANewPanelTextRepaintsThatPanelOnly)
+{
+    QWidget window;
+    auto* column = new QVBoxLayout(&window);
+    auto* bar = new Platform::TStatusBar(&window);
+    column->addStretch();
+    column->addWidget(bar);
+    bar->AddPanel(200);
+    bar->AddPanel(300);
+    bar->AddPanel(50, true);
+    window.resize(600, 100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(20);
+    const QRect placed = bar->Panel(1)->geometry();
+    PaintCounter atWindow(&window), atBar(bar), first(bar->Panel(0)), drawn(bar->Panel(2)), text(bar->Panel(1));
+
+    for (int i = 0; i < 5; ++i) {
+        bar->SetPanelText(1, QString("Velocidade: %1 KB/s").arg(1000 * (i + 1) + i));
+        QTest::qWait(5);
+    }
+    EXPECT_GE(text.paints, 1);
+    EXPECT_EQ(first.paints + drawn.paints, 0);
+    EXPECT_EQ(atWindow.layoutRequests + atBar.layoutRequests, 0);
+    EXPECT_EQ(bar->Panel(1)->geometry(), placed);
+    EXPECT_EQ(bar->PanelText(1), "Velocidade: 5004 KB/s");
 }
