@@ -103,6 +103,11 @@ def test_verdicts_follow_the_targets():
     assert met[bare] == "NO" and met[floor] == "NO"
     assert set(met[k] for k in met if k.startswith(("GUI", "progress")) and "reload" not in k) == {"NO"}
 
+    # A receiver whose own median is far above its fastest run is no limit to judge by.
+    figures = transfers(ours_down=1200, curl_down=1000, lftp_down=1200, ours_up=600, curl_up=500, bare=(1.0, 2.0))
+    figures["download"]["bare"]["runs_s"] = [0.5, 2.0, 2.4]
+    assert verdicts(figures)[bare] == "unsteady"
+
     # The Python fixture is shown, not judged.
     met = verdicts(transfers(ours_down=1, curl_down=1000, lftp_down=1300, ours_up=1, curl_up=500, server="pyftpdlib"))
     assert met["1024 MiB upload, active (MB/s, median)"] == "" and met[floor] == ""
