@@ -139,24 +139,15 @@ def bench_single(runner, size, rounds):
     upload_source = world.local / UPLOAD_NAME
     write_file(upload_source, size)
 
-    down_tools = TOOLS
-    down = {tool: [] for tool in down_tools}
+    down = {tool: [] for tool in TOOLS}
     up = {tool: [] for tool in TOOLS}
     down_probes, up_probes = [], []
     for round_index in range(rounds):
-        for tool in rotate(down_tools, round_index):
-            settle()
-            if tool == "ours":
-                probe = runner.ours("download", BIG_NAME, target)
-                check(probe, target, size)
+        for tool in rotate(TOOLS, round_index):
+            seconds, probe = download_once(runner, tool, target, size)
+            down[tool].append(seconds)
+            if probe:
                 down_probes.append(probe)
-                down[tool].append(probe["seconds"])
-            elif tool == "curl":
-                down[tool].append(runner.curl("-o", str(target), runner.url(BIG_NAME)))
-            else:
-                down[tool].append(runner.lftp("get %s/%s -o %s" % (PEER_DIR, BIG_NAME, target)))
-            check_size(target, size, tool + " download")
-            target.unlink()
         for tool in rotate(TOOLS, round_index):
             settle()
             if tool == "ours":
@@ -180,6 +171,25 @@ def bench_single(runner, size, rounds):
     return {"download": download, "upload": summary(up, size, up_probes)}
 
 
+def download_once(runner, tool, target, size):
+    """One timed download of the big file by tool ("ours", "curl", "lftp" or "bare"), checked and
+    removed: its seconds, and ours' probe figures (None for the others)."""
+    settle()
+    probe = None
+    if tool == "ours":
+        probe = runner.ours("download", BIG_NAME, target)
+        check(probe, target, size)
+        seconds = probe["seconds"]
+    elif tool == "bare":
+        seconds = runner.bare(BIG_NAME, target)
+    elif tool == "curl":
+        seconds = runner.curl("-o", str(target), runner.url(BIG_NAME))
+    else:
+        seconds = runner.lftp("get %s/%s -o %s" % (PEER_DIR, BIG_NAME, target))
+    check_size(target, size, tool + " download")
+    target.unlink()
+    return seconds, probe
+
 
 def against_the_limit(runner, target, size, rounds):
     """Ours and the bare receiver in turn, nothing else between them. On this virtual machine a run
@@ -188,16 +198,8 @@ def against_the_limit(runner, target, size, rounds):
     limit from depending on which of them drew such a run."""
     runs = {"ours_paired": [], "bare": []}
     for round_index in range(rounds):
-        for tool in rotate(("ours_paired", "bare"), round_index):
-            settle()
-            if tool == "bare":
-                runs[tool].append(runner.bare(BIG_NAME, target))
-            else:
-                probe = runner.ours("download", BIG_NAME, target)
-                check(probe, target, size)
-                runs[tool].append(probe["seconds"])
-            check_size(target, size, tool + " download")
-            target.unlink()
+        for tool in rotate(("ours", "bare"), round_index):
+            runs["ours_paired" if tool == "ours" else tool].append(download_once(runner, tool, target, size)[0])
     return summary(runs, size, [])
 
 
