@@ -1,5 +1,6 @@
 #include "platform/ftp/id_ftp.h"
 
+#include "platform/ftp/download_room.h"
 #include "platform/ftp/ftp_client_impl.h"
 #include "platform/ftp/ftp_command.h"
 #include "platform/common/net_error_text.h"
@@ -336,6 +337,9 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
             throw FtpError("O arquivo local \"" + localPath + "\" já existe.");
         throw FtpError(systemError("Não foi possível criar o arquivo local", localPath));
     }
+    DownloadRoom room;
+    if (!room.reserve(file.fd, size))
+        throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
     // Socket to file through a pipe: the bytes never pass through our memory. Without a pipe of a
     // block's room, through the buffer.
     DownloadPipe pipe;
@@ -370,6 +374,7 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
     if (spliced)
         job.block = step;
     impl_->transfer(job);
+    room.release();
     if (::close(file.fd) != 0) {
         file.fd = -1;
         throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));

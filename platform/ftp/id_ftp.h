@@ -96,9 +96,9 @@ public:
 
     // RETR into a local file (created, or truncated when overwrite) or a stream, with the work
     // events per block. size is what SIZE announced (-1: unknown): the download must bring exactly
-    // that many bytes, and no byte beyond it is written. Throws FtpError (refusal, a broken data
-    // connection, a local write error, "recebidos X de Y bytes" for another count), FtpTimeout,
-    // or FtpAborted after Abort.
+    // that many bytes, and no byte beyond it is written; a local disk without room for them is
+    // told before RETR is sent. Throws FtpError (refusal, a broken data connection, a local write
+    // error, "recebidos X de Y bytes" for another count), FtpTimeout, or FtpAborted after Abort.
     void Get(const std::string& remote, const std::string& localPath, bool overwrite, std::int64_t size = -1);
     void Get(const std::string& remote, std::ostream& out, std::int64_t size = -1);
     // STOR (APPE when append) from a local file or a stream; the same events and exceptions as Get.

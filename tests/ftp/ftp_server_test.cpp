@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csignal>
@@ -334,6 +336,53 @@ TEST_F(FtpServerTest, ALocalFileThatCannotBeWrittenStopsTheDownloadAndKeepsTheSe
     EXPECT_EQ(ftp.RetrieveCurrentDir(), "/");  // the session is still in step
     ftp.Get("nota.bin", local("nota.bin"), true);
     EXPECT_TRUE(FtpTest::readFile(local("nota.bin")) == bytes);
+}
+
+// A download's disk room is taken before RETR: what the disk cannot hold is refused before a byte
+// moves, and no reserved block outlives the download, whole or short.
+TEST_F(FtpServerTest, ADownloadTakesItsRoomFirstAndKeepsNoneItDidNotFill)
+{
+    {
+        const int probe = ::open(local("sonda").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        const bool reserves = probe >= 0 && ::fallocate(probe, FALLOC_FL_KEEP_SIZE, 0, 1 << 20) == 0;
+        ::close(probe);
+        if (!reserves)
+            GTEST_SKIP() << "the scratch filesystem cannot reserve room";
+    }
+    serve("127.21.0.16");
+    const std::int64_t size = 6 * 1024 * 1024;
+    FtpTest::writeFile(root() + "/nota.bin", FtpTest::patternBytes(static_cast<std::size_t>(size), 4));
+    // Larger than any disk here holds; sparse on the server's side.
+    FtpTest::writeFile(root() + "/enorme.bin", "");
+    std::filesystem::resize_file(root() + "/enorme.bin", std::uintmax_t{8} << 40);
+    const auto allocated = [](const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return static_cast<std::int64_t>(st.st_blocks) * 512;
+    };
+    ftp.Connect();
+    ftp.TransferType(TIdFTPTransferType::ftBinary);
+
+    ftp.Get("nota.bin", local("inteira.bin"), true, size);
+    EXPECT_EQ(allocated(local("inteira.bin")), size);
+
+    EXPECT_THROW(ftp.Get("nota.bin", local("curta.bin"), true, size + (64 << 20)), FtpError);
+    EXPECT_EQ(std::filesystem::file_size(local("curta.bin")), static_cast<std::uintmax_t>(size));
+    EXPECT_EQ(allocated(local("curta.bin")), size);
+
+    EventLog log;
+    log.attach(ftp);
+    try {
+        ftp.Get("enorme.bin", local("enorme.bin"), true, ftp.Size("enorme.bin"));
+        FAIL() << "a file larger than the disk was taken on";
+    } catch (const FtpError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Falha ao gravar o arquivo local \"" + local("enorme.bin") + "\": ", 0), 0u)
+            << e.what();
+    }
+    EXPECT_TRUE(log.begins.empty());  // RETR was never sent
+    EXPECT_EQ(std::filesystem::file_size(local("enorme.bin")), 0u);
+    EXPECT_EQ(allocated(local("enorme.bin")), 0);
+    EXPECT_EQ(ftp.RetrieveCurrentDir(), "/");
 }
 
 TEST_F(FtpServerTest, AbortInTheMiddleOfATransferKeepsTheSessionInStep)
