@@ -26,9 +26,10 @@ bool DownloadRoom::reserve(int fd, std::int64_t size)
     if (size < kReservedFrom)
         return true;
     // fallocate takes what it can before it gives up for want of room, and keeps it: asked for
-    // more than the disk has, it would fill the disk for every other program too.
+    // more than the disk has, it would fill the disk for every other program too. (A filesystem
+    // that reports no size at all is not judged by it.)
     struct statvfs disk {};
-    if (::fstatvfs(fd, &disk) == 0 && disk.f_frsize > 0
+    if (::fstatvfs(fd, &disk) == 0 && disk.f_frsize > 0 && disk.f_blocks > 0
         && static_cast<std::uint64_t>(size) / disk.f_frsize >= disk.f_bavail) {
         errno = ENOSPC;
         return false;
