@@ -1,8 +1,9 @@
 // The machine's limit for one FTP download: a client that does nothing but log in, RETR in active
 // mode, and move socket -> pipe -> file with splice. No screen, no progress, no checks beyond the
-// final reply. The benchmark times it around its process, as it times curl and lftp.
+// final reply. The benchmark times it around its process, as it times curl and lftp. Given a
+// byte count, it first reserves that much room for the file, as the screen's worker does.
 //
-//   bench_splice_receiver HOST USER PASSWORD REMOTE_PATH LOCAL_FILE
+//   bench_splice_receiver HOST USER PASSWORD REMOTE_PATH LOCAL_FILE [RESERVE_BYTES]
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -89,8 +90,8 @@ private:
 
 int main(int argc, char** argv)
 {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: bench_splice_receiver HOST USER PASSWORD REMOTE_PATH LOCAL_FILE\n");
+    if (argc != 6 && argc != 7) {
+        std::fprintf(stderr, "usage: bench_splice_receiver HOST USER PASSWORD REMOTE_PATH LOCAL_FILE [RESERVE_BYTES]\n");
         return 2;
     }
     Control control(argv[1]);
@@ -129,6 +130,8 @@ int main(int argc, char** argv)
     int pipeEnds[2];
     if (data < 0 || file < 0 || ::pipe2(pipeEnds, O_CLOEXEC) != 0)
         fail("data connection, file or pipe");
+    if (argc == 7 && ::fallocate(file, FALLOC_FL_KEEP_SIZE, 0, std::atoll(argv[6])) != 0)
+        fail("reserve the file's room");
     ::fcntl(pipeEnds[1], F_SETPIPE_SZ, 1 << 20);
     for (;;) {
         const ssize_t moved = ::splice(data, nullptr, pipeEnds[1], nullptr, 1 << 20, SPLICE_F_MOVE);

@@ -137,7 +137,7 @@ def test_small_real_run_of_every_tool(tmp_path, server, host):
         pytest.skip("vsftpd is not installed")
     figures = transfer_bench.run(BIN_DIR, size_mib=2, rounds=1, many=5, many_rounds=1, ftp_host=host,
                                  scratch=str(tmp_path), server=server)
-    assert set(figures["download"]) == {"ours", "curl", "lftp", "ours_paired", "bare", "gui"}
+    assert set(figures["download"]) == {"ours", "curl", "lftp", "ours_paired", "bare", "bare_reserved", "gui"}
     assert set(figures["upload"]) == {"ours", "curl", "lftp", "gui"}
     for job in ("download", "upload"):
         assert all(figures[job][t]["mb_per_s"] > 0 for t in ("ours", "curl", "lftp"))
