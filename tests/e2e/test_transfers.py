@@ -157,6 +157,22 @@ def test_a_dropped_data_connection_is_reported_as_a_failure(run_script, tmp_path
     assert dump["screen"]["enabled"]["btnHome"] is True
 
 
+def test_a_file_larger_than_the_disk_is_refused_before_its_data_and_keeps_the_old_one(run_script, tmp_path):
+    target = tmp_path / "destino.xml"
+    target.write_bytes(b"keep me")
+    log = tmp_path / "ftp.log"
+    with World(tmp_path, files=store_files({"enorme.xml": b""}), ftp_options={"log": log}) as world:
+        os.truncate(world.store / ORG_HOME / "enorme.xml", 8 << 40)  # sparse on the server's side
+        result = run_script(["open", "select name enorme.xml", f"answer save {target}", "click sbtConfirma",
+                             "wait idle", "dump"], server=world.server)
+    assert result.returncode == 0, str(result)
+    dump = result.dumps[-1]
+    assert status(dump).startswith('Falha na transferência: Falha ao gravar o arquivo local "%s": ' % target), status(dump)
+    assert target.read_bytes() == b"keep me"
+    assert leftovers(tmp_path) == []
+    assert not any(c.startswith("RETR") for c in sessions(log)[1])
+
+
 def test_a_second_start_while_busy_is_refused(run_script, tmp_path):
     with World(tmp_path, files=store_files({"lenta.xml": os.urandom(2_000_000)}),
                ftp_options={"throttle": 500_000}) as world:
