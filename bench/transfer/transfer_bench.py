@@ -209,7 +209,7 @@ def download_once(runner, tool, target, size):
 def against_the_limit(runner, target, size, rounds):
     """Ours and the bare receiver in turn, nothing else between them. On this virtual machine a run
     that follows curl's or lftp's gigabyte of write calls now and then takes seconds instead of
-    tenths, whichever program it is; alternating the two alone keeps the ratio to the machine's
+    tenths, whichever program it is; alternating these alone keeps the ratio to the machine's
     limit from depending on which of them drew such a run. The receiver runs a second time taking
     the file's room first, as ours does: the limit for that way of writing, shown beside it."""
     runs = {"ours_paired": [], "bare": [], "bare_reserved": []}

@@ -363,12 +363,13 @@ TEST_F(FtpServerTest, ADownloadTakesItsRoomFirstAndKeepsNoneItDidNotFill)
     ftp.Connect();
     ftp.TransferType(TIdFTPTransferType::ftBinary);
 
+    // A filesystem may keep a block or two of its own past the data, not the 64 MiB announced.
     ftp.Get("nota.bin", local("inteira.bin"), true, size);
-    EXPECT_EQ(allocated(local("inteira.bin")), size);
+    EXPECT_LT(allocated(local("inteira.bin")), size + (1 << 20));
 
     EXPECT_THROW(ftp.Get("nota.bin", local("curta.bin"), true, size + (64 << 20)), FtpError);
     EXPECT_EQ(std::filesystem::file_size(local("curta.bin")), static_cast<std::uintmax_t>(size));
-    EXPECT_EQ(allocated(local("curta.bin")), size);
+    EXPECT_LT(allocated(local("curta.bin")), size + (1 << 20));
 
     EventLog log;
     log.attach(ftp);
