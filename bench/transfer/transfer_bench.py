@@ -113,10 +113,11 @@ def settle():
 
 
 def prime_memory(folder, size):
-    """Writes size bytes in 1 MiB blocks into a scratch file and removes it (untimed). On this
-    virtual machine the first program to write a gigabyte after another's gigabyte of small writes
-    (curl's, lftp's, a server's upload) pays seconds for memory the host has taken back; whichever
-    tool was timed next drew that cost. The priming write takes it, and every tool starts alike."""
+    """Writes size bytes in 1 MiB blocks into a scratch file and removes it (untimed), before each
+    timed transfer of the big file. On this virtual machine the first program to write a gigabyte
+    after another's gigabyte of small writes (curl's, lftp's, a server's upload) pays seconds for
+    memory the host has taken back; whichever tool was timed next drew that cost. The priming write
+    takes it, and every tool starts alike."""
     scratch = pathlib.Path(folder) / ".prime"
     block = b"\1" * (1 << 20)
     with open(scratch, "wb") as out:
@@ -163,6 +164,7 @@ def bench_single(runner, size, rounds):
             if probe:
                 down_probes.append(probe)
         for tool in rotate(TOOLS, round_index):
+            prime_memory(out, size)
             settle()
             if tool == "ours":
                 probe = runner.ours("upload", upload_source)
