@@ -261,10 +261,10 @@ std::size_t FtpDataChannel::sendFromFile(int fileFd, std::size_t size, bool& fal
         });
 }
 
-void FtpDataChannel::finishSending()
+void FtpDataChannel::finishSending(int watchFd)
 {
     if (tls_ && socket_) {
-        finishSendingTls();
+        finishSendingTls(watchFd);
         return;
     }
     if (socket_)

@@ -71,8 +71,9 @@ public:
     // Lets at most one sendFromFile step wait unsent in the socket (TCP_NOTSENT_LOWAT); once per
     // data connection, before the first step.
     void keepLittleUnsent();
-    // Ends an upload cleanly: the server sees the end of the file.
-    void finishSending();
+    // Ends an upload cleanly: the server sees the end of the file. Under TLS the server's own end is
+    // then awaited, or the first sign on watchFd (the control connection) of its final reply.
+    void finishSending(int watchFd = -1);
 
     void kill() noexcept;
     bool killed() const { return killed_; }
@@ -94,7 +95,7 @@ private:
     // to wait, EPROTO for a TLS failure, whose text tlsFailure_ keeps).
     ssize_t tlsResult(TlsStream::Io io, std::size_t count);
     std::string reasonOf(int error) const;
-    void finishSendingTls();
+    void finishSendingTls(int watchFd);
 
     std::mutex mutex_;
     std::optional<Poco::Net::ServerSocket> listener_;

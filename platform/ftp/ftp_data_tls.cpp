@@ -7,6 +7,7 @@
 #include "platform/ftp/tls_stream.h"
 #include "platform/common/net_error_text.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -57,7 +58,7 @@ std::string FtpDataChannel::reasonOf(int error) const
     return describeSystemError(error);
 }
 
-void FtpDataChannel::finishSendingTls()
+void FtpDataChannel::finishSendingTls(int watchFd)
 {
     const int fd = openDescriptor();
     DataPace pace(tick_, hook_, timeout_);
@@ -65,15 +66,27 @@ void FtpDataChannel::finishSendingTls()
     for (TlsStream::Io step = tls_->shutdown(); step == TlsStream::Io::WantWrite && !killed_; step = tls_->shutdown())
         pace.idle(0);
     ::shutdown(fd, SHUT_WR);
-    // Then the server's end: what it sent meanwhile (TLS 1.3 tickets) must not lie unread when the
-    // socket closes, or the kernel resets the connection under the server's last reads.
+    // Then the server's end, or its final reply: what it sent meanwhile (TLS 1.3 tickets, its
+    // close_notify) must not lie unread when the socket closes, or the kernel resets the
+    // connection under the server's last reads.
     char discard[4096];
-    for (;;) {
-        const ssize_t n = ::recv(fd, discard, sizeof discard, 0);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) || killed_)
+    while (!killed_) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {watchFd, POLLIN, 0}};
+        const int ready = ::poll(fds, watchFd >= 0 ? 2 : 1, static_cast<int>(kTick.count()));
+        if (ready < 0 && errno != EINTR)
             break;
-        if (n < 0)
+        if (ready <= 0) {
             pace.idle(0);
+            continue;
+        }
+        if (fds[0].revents != 0) {
+            const ssize_t n = ::recv(fd, discard, sizeof discard, MSG_DONTWAIT);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+                break;
+            continue;
+        }
+        if (fds[1].revents != 0)
+            break;
     }
     close();
 }

@@ -233,7 +233,7 @@ void TIdFTP::Impl::runUpload(const Job& job)
         if (n < kBlock && !fellBack)
             break;
     }
-    data.finishSending();
+    data.finishSending(control.hasBufferedInput() ? -1 : control.descriptor());
     finishTransfer(job, TWorkMode::wmWrite, carried);
 }
 
