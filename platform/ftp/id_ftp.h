@@ -5,6 +5,7 @@
 #include "platform/ftp/ftp_errors.h"
 #include "platform/ftp/tls_certificate.h"
 #include "platform/common/platform_export.h"
+#include "platform/common/protocol_log.h"
 
 #include <chrono>
 #include <cstdint>
@@ -45,7 +46,7 @@ struct TIdTlsInfo {
 };
 
 // One line of the protocol log: a command sent (PASS masked), a reply, or what the client did.
-enum class TIdLogKind { Sent, Received, Info };
+using TIdLogKind = ProtocolLog::Kind;
 
 // FTP client: one control connection, data connections active (EPRT, then PORT; taken only from
 // the control connection's peer) or passive (EPSV, then PASV). Names and paths are UTF-8 here and
