@@ -47,10 +47,14 @@ def server_address(server):
     return f"{host}:{port}"
 
 
-def host_env(extra_env=None):
+def host_env(extra_env=None, home=None):
     env = os.environ.copy()
     env.setdefault("QT_QPA_PLATFORM", "offscreen")
     env.setdefault("LC_ALL", "pt_BR.UTF-8")
+    if home is not None:
+        # The trust store and the protocol log of this test only, kept across its runs of the host.
+        env["XDG_DATA_HOME"] = str(pathlib.Path(home) / "data")
+        env["XDG_STATE_HOME"] = str(pathlib.Path(home) / "state")
     env.update(extra_env or {})
     return env
 
@@ -72,7 +76,7 @@ def run_script(tmp_path):
         if address:
             command += ["--server", address]
         done = subprocess.run(command, capture_output=True, text=True, encoding="utf-8", errors="replace",
-                              env=host_env(extra_env), cwd=tmp_path, timeout=timeout, stdin=subprocess.DEVNULL)
+                              env=host_env(extra_env, tmp_path / "home"), cwd=tmp_path, timeout=timeout, stdin=subprocess.DEVNULL)
         return ScriptResult(done.returncode, done.stdout, done.stderr, parse_dumps(done.stdout))
 
     return run

@@ -53,6 +53,8 @@ def run_host(workdir, lines, server, hooks=None, timeout=150):
     env = os.environ.copy()
     env.setdefault("QT_QPA_PLATFORM", "offscreen")
     env.setdefault("LC_ALL", "pt_BR.UTF-8")
+    env["XDG_DATA_HOME"] = str(pathlib.Path(workdir) / "home" / "data")
+    env["XDG_STATE_HOME"] = str(pathlib.Path(workdir) / "home" / "state")
     process = subprocess.Popen([str(BIN_DIR / "vop-host"), "--script", str(script), "--server", "%s:%d" % (host, port)],
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True,
                                encoding="utf-8", errors="replace", env=env, cwd=str(workdir))
