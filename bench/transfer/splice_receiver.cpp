@@ -4,6 +4,8 @@
 // byte count, it first reserves that much room for the file, as the screen's worker does.
 //
 //   bench_splice_receiver HOST USER PASSWORD REMOTE_PATH LOCAL_FILE [RESERVE_BYTES]
+#include "bench/transfer/bare_control.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -18,73 +20,7 @@
 
 namespace {
 
-[[noreturn]] void fail(const std::string& what)
-{
-    std::fprintf(stderr, "bench_splice_receiver: %s%s%s\n", what.c_str(), errno ? ": " : "",
-                 errno ? std::strerror(errno) : "");
-    std::exit(1);
-}
-
-class Control {
-public:
-    explicit Control(const char* host)
-    {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(21);
-        if (fd_ < 0 || ::inet_pton(AF_INET, host, &to.sin_addr) != 1
-            || ::connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
-            fail(std::string("connect to ") + host);
-    }
-    ~Control() { ::close(fd_); }
-    Control(const Control&) = delete;
-    Control& operator=(const Control&) = delete;
-
-    int fd() const { return fd_; }
-
-    // The code of the next reply, multi-line replies read to their end.
-    int reply()
-    {
-        std::string first = line();
-        if (first.size() > 3 && first[3] == '-')
-            for (std::string more = line(); more.compare(0, 3, first, 0, 3) != 0 || more[3] != ' '; more = line()) {
-            }
-        return std::atoi(first.substr(0, 3).c_str());
-    }
-
-    int send(const std::string& command)
-    {
-        const std::string wire = command + "\r\n";
-        if (::send(fd_, wire.data(), wire.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(wire.size()))
-            fail("send " + command);
-        return reply();
-    }
-
-private:
-    std::string line()
-    {
-        std::string out;
-        for (;;) {
-            while (start_ < end_) {
-                const char c = buffer_[start_++];
-                if (c == '\n')
-                    return out;
-                if (c != '\r')
-                    out += c;
-            }
-            const ssize_t n = ::recv(fd_, buffer_, sizeof buffer_, 0);
-            if (n <= 0)
-                fail("control connection closed");
-            start_ = 0;
-            end_ = static_cast<std::size_t>(n);
-        }
-    }
-
-    int fd_;
-    char buffer_[4096];
-    std::size_t start_ = 0, end_ = 0;
-};
+[[noreturn]] void fail(const std::string& what) { bareFail("bench_splice_receiver", what); }
 
 } // namespace
 
@@ -94,14 +30,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: bench_splice_receiver HOST USER PASSWORD REMOTE_PATH LOCAL_FILE [RESERVE_BYTES]\n");
         return 2;
     }
-    Control control(argv[1]);
+    BareControl control(argv[1]);
     if (control.reply() != 220)
         fail("no greeting");
-    const int user = control.send(std::string("USER ") + argv[2]);
-    if (user == 331 && control.send(std::string("PASS ") + argv[3]) != 230)
-        fail("login refused");
-    if (user != 331 && user != 230)
-        fail("login refused");
+    control.logIn(argv[2], argv[3]);
     if (control.send("TYPE I") != 200)
         fail("TYPE I refused");
 
