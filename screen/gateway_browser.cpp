@@ -3,38 +3,18 @@
 #include "screen/remote_browser.h"
 
 #include "screen/memory_sink.h"
-#include "transfer/connection_string.h"
 
-#include "platform/http/id_http.h"
-#include "platform/common/text_codec.h"
+#include "platform/http/gateway_client.h"
 
-#include <sstream>
+#include <ostream>
+#include <stdexcept>
 
 namespace Cli_Vop31600 {
 namespace {
 
-std::vector<std::string> splitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::string firstLine(const std::string& text)
-{
-    const auto end = text.find_first_of("\r\n");
-    return end == std::string::npos ? text : text.substr(0, end);
-}
-
 class GatewayBrowser final : public RemoteBrowser {
 public:
-    GatewayBrowser(Platform::TIdHTTP& client, GatewaySettings settings) : http_(client), settings_(std::move(settings)) {}
+    GatewayBrowser(Platform::TIdHTTP& client, const Platform::GatewaySettings& settings) : gateway_(client, settings) {}
 
     void connect() override {}
     void disconnect() noexcept override {}
@@ -43,22 +23,13 @@ public:
     void changeDir(const std::string& path) override
     {
         const std::string from = current_.empty() ? std::string("/") : current_;
-        current_ = firstLine(http_.Get(url("cwd", {{"dir", from}, {"to", path}})));
+        current_ = gateway_.changeDir(from, path);
     }
 
     std::string currentDir() override { return current_; }
-
-    std::vector<std::string> list() override
-    {
-        return splitLines(Platform::cp1252ToUtf8(http_.Get(url("list", {{"dir", current_}}))));
-    }
-
-    void remove(const std::string& name, bool isDirectory) override
-    {
-        http_.Post(url("delete", {{"dir", current_}, {"name", name}, {"kind", isDirectory ? "dir" : "file"}}));
-    }
-
-    void makeDir(const std::string& name) override { http_.Post(url("mkdir", {{"dir", current_}, {"name", name}})); }
+    std::vector<std::string> list() override { return gateway_.list(current_); }
+    void remove(const std::string& name, bool isDirectory) override { gateway_.remove(current_, name, isDirectory); }
+    void makeDir(const std::string& name) override { gateway_.makeDir(current_, name); }
 
     std::string read(const std::string& name, std::int64_t /*expectedSize*/, std::int64_t maxBytes) override
     {
@@ -66,7 +37,7 @@ public:
         MemorySink sink(maxBytes);
         std::ostream out(&sink);
         try {
-            http_.Get(url("file", {{"dir", current_}, {"name", name}}), out);
+            gateway_.download(current_, name, out);
         } catch (const std::runtime_error&) {
             if (sink.exceeded())
                 throw FileTooLarge(maxBytes);
@@ -76,25 +47,15 @@ public:
     }
 
 private:
-    std::string url(const std::string& endpoint, const std::vector<std::pair<std::string, std::string>>& query)
-    {
-        const auto connection = Cli_Vop31601::parseGatewayConnection(settings_.connectionString);
-        http_.Username = connection.Login;
-        http_.Password = connection.Password;
-        const std::string base = Cli_Vop31601::gatewayBaseUrl(connection.Address, settings_.port, settings_.https);
-        return Cli_Vop31601::gatewayRequestUrl(base, connection.Path, endpoint, query);
-    }
-
-    Platform::TIdHTTP& http_;
-    GatewaySettings settings_;
+    Platform::GatewayClient gateway_;
     std::string current_;
 };
 
 } // namespace
 
-std::unique_ptr<RemoteBrowser> makeGatewayBrowser(Platform::TIdHTTP& client, GatewaySettings settings)
+std::unique_ptr<RemoteBrowser> makeGatewayBrowser(Platform::TIdHTTP& client, const Platform::GatewaySettings& settings)
 {
-    return std::make_unique<GatewayBrowser>(client, std::move(settings));
+    return std::make_unique<GatewayBrowser>(client, settings);
 }
 
 } // namespace Cli_Vop31600

@@ -8,6 +8,7 @@
 #include "mrv/net_connection.h"
 #include "mrv/quelbar.h"
 #include "mrv/showavi.h"
+#include "platform/http/gateway_client.h"
 
 #include <Poco/Dynamic/Var.h>
 
@@ -204,7 +205,7 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
 void TfrmCtrlArqXMLNFe::chooseBrowser()
 {
     if (boHttp)
-        browser_ = busyTracking(makeGatewayBrowser(*IdHTTP, {stConnectStr, SHttpPort, InHttpHttps}));
+        browser_ = busyTracking(makeGatewayBrowser(*IdHTTP, Platform::GatewaySettings{stConnectStr, SHttpPort, InHttpHttps}));
     else
         browser_ = busyTracking(makeFtpBrowser(*IdFTP, {SFtpHosAddr, SFtpUserId, SFtpPassword}));
 }

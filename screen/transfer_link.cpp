@@ -15,14 +15,13 @@ Cli_Vop31601::TransferJob TfrmCtrlArqXMLNFe::transferJob(int tag) const
 {
     Cli_Vop31601::TransferJob job;
     job.tag = tag;
-    // The worker follows the host's own HTTP switch, not the screen's.
-    job.mode = Dbgeral::boHttp ? Cli_Vop31601::TransferMode::Gateway : Cli_Vop31601::TransferMode::Ftp;
-    job.httpPort = Dbgeral::SHttpPort;
-    job.https = Dbgeral::InHttpHttps;
-    job.connectionString = stConnectStr;
-    job.host = SFtpHosAddr;
-    job.user = SFtpUserId;
-    job.password = SFtpPassword;
+    // The worker follows the host's own HTTP settings, not the screen's.
+    Cli_Vop31601::ConnectionProfile& connection = job.connection;
+    connection.mode = Dbgeral::boHttp ? Cli_Vop31601::TransferMode::Gateway : Cli_Vop31601::TransferMode::Ftp;
+    connection.gateway = {stConnectStr, Dbgeral::SHttpPort, Dbgeral::InHttpHttps};
+    connection.ftp.host = SFtpHosAddr;
+    connection.ftp.user = SFtpUserId;
+    connection.ftp.password = SFtpPassword;
     job.directory = edtDiretorio->text().toStdString();
     job.hasRow = !cdsArquivos.IsEmpty();
     if (job.hasRow) {

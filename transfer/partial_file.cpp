@@ -5,12 +5,14 @@
 #include "platform/common/net_error_text.h"
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 namespace Cli_Vop31601 {
 namespace fs = std::filesystem;
 
-PartialFile::PartialFile(const std::string& target) : target_(target)
+PartialFile::PartialFile(const std::string& target, std::string shownAs)
+    : target_(target), shownAs_(std::move(shownAs))
 {
     std::random_device random;
     const fs::path path(target);
@@ -25,6 +27,21 @@ PartialFile::~PartialFile()
         return;
     std::error_code ignored;
     fs::remove(path_, ignored);
+}
+
+std::ofstream PartialFile::create() const
+{
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw LocalFileError("não foi possível criar o arquivo " + shownAs_);
+    return out;
+}
+
+void PartialFile::finish(std::ofstream& out) const
+{
+    out.close();
+    if (!out)
+        throw LocalFileError("não foi possível gravar o arquivo " + shownAs_);
 }
 
 void PartialFile::commit()
