@@ -7,6 +7,8 @@
 #include "transfer/progress_reporter.h"
 #include "transfer/transfer_channel.h"
 
+#include "platform/common/local_file_error.h"
+
 #include <filesystem>
 #include <thread>
 
@@ -113,12 +115,12 @@ void TThrCtrlArqXMLNFe::downloadBatch()
                     batchFailures_.emplace_back(files[rest].name, "conexão perdida (" + cause + ")");
                 break;
             }
-        } catch (const std::exception& error) {
+        } catch (const Platform::LocalFileError& error) {
             if (Terminated()) {
                 boCancelado = true;
                 break;
             }
-            // A file here that could not be written or put in place: the connection is not to blame.
+            // The file could not be written here or put in place: the connection is not to blame.
             batchFailures_.emplace_back(file.name, withoutFullStop(error.what()));
         }
         ++i;

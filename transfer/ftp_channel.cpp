@@ -1,9 +1,9 @@
 // The channel over the worker's own FTP connection (see TransferChannel for what each call sends).
 #include "transfer/transfer_channel.h"
 
-#include "transfer/local_file_error.h"
 #include "transfer/partial_file.h"
 
+#include "platform/common/local_file_error.h"
 #include "platform/ftp/ftp_errors.h"
 #include "platform/ftp/id_ftp.h"
 
@@ -81,7 +81,7 @@ private:
         };
         try {
             return call();
-        } catch (const LocalFileError&) {
+        } catch (const Platform::LocalFileError&) {
             throw;
         } catch (const Platform::FtpConnectionLost& error) {
             throw TransferError(TransferError::Kind::ConnectionLost, error.what());

@@ -1,9 +1,9 @@
 // The channel through the HTTP gateway (see TransferChannel for what each call sends).
 #include "transfer/transfer_channel.h"
 
-#include "transfer/local_file_error.h"
 #include "transfer/partial_file.h"
 
+#include "platform/common/local_file_error.h"
 #include "platform/http/id_http.h"
 
 #include <fstream>
@@ -18,7 +18,7 @@ void told(Call call)
 {
     try {
         call();
-    } catch (const LocalFileError&) {
+    } catch (const Platform::LocalFileError&) {
         throw;
     } catch (const Platform::HttpCancelled& error) {
         throw TransferError(TransferError::Kind::Cancelled, error.what());

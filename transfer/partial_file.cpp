@@ -1,9 +1,9 @@
 #include "transfer/partial_file.h"
 
-#include "transfer/local_file_error.h"
 
-#include "platform/common/net_error_text.h"
+#include "platform/common/local_file_error.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -33,7 +33,7 @@ std::ofstream PartialFile::create() const
 {
     std::ofstream out(path_, std::ios::binary | std::ios::trunc);
     if (!out)
-        throw LocalFileError("não foi possível criar o arquivo " + shownAs_);
+        throw Platform::LocalFileError::Told("não foi possível criar o arquivo " + shownAs_, path_, errno);
     return out;
 }
 
@@ -41,7 +41,7 @@ void PartialFile::finish(std::ofstream& out) const
 {
     out.close();
     if (!out)
-        throw LocalFileError("não foi possível gravar o arquivo " + shownAs_);
+        throw Platform::LocalFileError::Told("não foi possível gravar o arquivo " + shownAs_, path_, errno);
 }
 
 void PartialFile::commit()
@@ -50,8 +50,7 @@ void PartialFile::commit()
     fs::rename(path_, target_, error);
     // The message names the user's file, never the temporary one.
     if (error)
-        throw LocalFileError("Não foi possível gravar o arquivo \"" + target_ + "\": "
-                             + Platform::describeSystemError(error.value()) + ".");
+        throw Platform::LocalFileError("Não foi possível gravar o arquivo", target_, error.value());
     committed_ = true;
 }
 

@@ -18,12 +18,14 @@ public:
 
     const std::string& path() const { return path_; }
     const std::string& target() const { return target_; }
-    // The temporary file, empty, open for writing. Throws LocalFileError when it cannot be created.
+    // The temporary file, empty, open for writing. Throws Platform::LocalFileError about path() when
+    // it cannot be created.
     std::ofstream create() const;
-    // Closes what create() gave. Throws LocalFileError when not everything written reached the file.
+    // Closes what create() gave. Throws Platform::LocalFileError about path() when not everything
+    // written reached the file.
     void finish(std::ofstream& out) const;
-    // Renames the temporary file over the target. Throws LocalFileError naming the target and the
-    // cause (a folder standing at the target, no permission): the connection is not to blame.
+    // Renames the temporary file over the target. Throws Platform::LocalFileError naming the target
+    // and the cause (a folder standing at the target, no permission).
     void commit();
 
 private:

@@ -20,7 +20,7 @@ class PartialFile;
 
 // A channel call that failed because of the server or the network, told apart by what the worker
 // does next; what() is the client's own text, unchanged. A local file's failure is never one of
-// these: it leaves as the local-file error it is.
+// these: it leaves as the Platform::LocalFileError it is.
 class TransferError : public std::runtime_error {
 public:
     enum class Kind {
@@ -41,7 +41,7 @@ private:
 // directory. Used from the worker thread alone: open, then any of size, download, upload and
 // remove, then close; open again is a fresh connection and log-in. The client's work events reach
 // the handlers the channel was made with, per block, as the client raises them. Every call but close
-// throws TransferError, or the local-file error of a file here that cannot be read or written.
+// throws TransferError, or Platform::LocalFileError for a file here that cannot be written.
 class TransferChannel {
 public:
     virtual ~TransferChannel() = default;

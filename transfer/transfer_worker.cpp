@@ -5,6 +5,7 @@
 #include "transfer/progress_reporter.h"
 #include "transfer/transfer_channel.h"
 
+#include "platform/common/local_file_error.h"
 #include "platform/ftp/id_ftp.h"
 #include "platform/http/id_http.h"
 
@@ -131,13 +132,11 @@ void TThrCtrlArqXMLNFe::download()
     PartialFile partial(localPath_, localPath_);
     try {
         fetchInto(job_.rowName, partial);
-    } catch (const TransferError& error) {
-        // A local write error names the file it wrote: the user knows only their own file.
-        const std::string text = error.what();
-        const auto at = text.find(partial.path());
-        if (at == std::string::npos)
+    } catch (const Platform::LocalFileError& error) {
+        // The temporary file's failure is told of the user's file: the only one the user knows.
+        if (error.Path() != partial.path())
             throw;
-        throw TransferError(error.kind(), std::string(text).replace(at, partial.path().size(), localPath_));
+        throw error.About(localPath_);
     }
 }
 

@@ -72,7 +72,7 @@ private:
     void download();
     // Fetches one remote name over the open channel into partial (its size first, then the data)
     // and commits it unless the transfer was cancelled. Returns whether it committed. Throws what the
-    // channel throws, and LocalFileError when the file cannot be put in place.
+    // channel throws, and Platform::LocalFileError when the file cannot be put in place.
     bool fetchInto(const std::string& remoteName, PartialFile& partial);
     void upload();
     void cleanUp();

@@ -3,6 +3,7 @@
 #include "platform/ftp/download_room.h"
 #include "platform/ftp/ftp_client_impl.h"
 #include "platform/ftp/ftp_command.h"
+#include "platform/common/local_file_error.h"
 #include "platform/common/net_error_text.h"
 #include "platform/common/text_codec.h"
 
@@ -66,6 +67,8 @@ struct DownloadPipe {
         return 0;
     }
 };
+
+const char* const writeFailed = "Falha ao gravar o arquivo local";
 
 std::string systemError(const std::string& what, const std::string& path)
 {
@@ -333,13 +336,14 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
     file.fd = ::open(localPath.c_str(), flags, 0644);
     if (file.fd < 0) {
-        if (errno == EEXIST)
-            throw FtpError("O arquivo local \"" + localPath + "\" já existe.");
-        throw FtpError(systemError("Não foi possível criar o arquivo local", localPath));
+        const int error = errno;
+        if (error == EEXIST)
+            throw LocalFileError::Told("O arquivo local \"" + localPath + "\" já existe.", localPath, error);
+        throw LocalFileError("Não foi possível criar o arquivo local", localPath, error);
     }
     DownloadRoom room;
     if (!room.reserve(file.fd, size))
-        throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
+        throw LocalFileError(writeFailed, localPath, errno);
     // Socket to file through a pipe: the bytes never pass through our memory. Without a pipe of a
     // block's room, through the buffer.
     DownloadPipe pipe;
@@ -363,10 +367,8 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
             p += w;
             n -= static_cast<std::size_t>(w);
         }
-        if (writeError != 0) {
-            errno = writeError;
-            throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
-        }
+        if (writeError != 0)
+            throw LocalFileError(writeFailed, localPath, writeError);
     };
     Impl::Job job = Impl::Job::withWork("RETR", line, size);
     job.sink = &sink;
@@ -377,7 +379,7 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
     room.release();
     if (::close(file.fd) != 0) {
         file.fd = -1;
-        throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
+        throw LocalFileError(writeFailed, localPath, errno);
     }
     file.fd = -1;
 }
