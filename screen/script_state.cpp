@@ -1,8 +1,8 @@
 // The screen's state as the script driver dumps it.
 #include "screen/ctrl_arq_xml_nfe.h"
 
-#include "screen/nfe_details.h"
-#include "screen/find_bar.h"
+#include "screen/details/nfe_details.h"
+#include "screen/find/find_bar.h"
 
 #include "platform/dataset/dataset_model.h"
 #include "platform/widgets/progress_bar.h"

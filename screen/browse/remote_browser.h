@@ -54,5 +54,8 @@ std::unique_ptr<RemoteBrowser> makeFtpBrowser(Platform::TIdFTP& client, FtpLogin
 std::unique_ptr<RemoteBrowser> makeGatewayBrowser(Platform::TIdHTTP& client, const Platform::GatewaySettings& settings);
 // The same browser, telling through busy() whether one of its calls is under way.
 std::unique_ptr<RemoteBrowser> busyTracking(std::unique_ptr<RemoteBrowser> browser);
+// The screen's browser as the module's settings ask (the gateway in HTTP mode, else FTP with login),
+// telling when it is busy.
+std::unique_ptr<RemoteBrowser> screenBrowser(Platform::TIdFTP& ftp, Platform::TIdHTTP& http, FtpLogin login);
 
 } // namespace Cli_Vop31600

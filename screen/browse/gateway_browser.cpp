@@ -1,8 +1,8 @@
 // Browsing, deleting and creating directories through the HTTP gateway, when the application server
 // puts the screen in HTTP mode.
-#include "screen/remote_browser.h"
+#include "screen/browse/remote_browser.h"
 
-#include "screen/memory_sink.h"
+#include "screen/browse/memory_sink.h"
 
 #include "platform/http/gateway_client.h"
 
