@@ -19,7 +19,8 @@
 namespace Cli_Vop31600 {
 
 TfrmCtrlArqXMLNFe::TfrmCtrlArqXMLNFe(QWidget* owner)
-    : TfrmRotiGeral(owner), clientWait(*this), transferLink(*this, [this] { TfrmRotiGeral::Release(); })
+    : TfrmRotiGeral(owner), clientWait(*this), transferLink(*this, [this] { TfrmRotiGeral::Release(); }),
+      scripting(*this)
 {
     // The module global names the screen before its own handlers run.
     frmCtrlArqXMLNFe = this;

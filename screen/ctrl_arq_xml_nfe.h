@@ -1,5 +1,6 @@
 #pragma once
 
+#include "screen/script_state.h"
 #include "screen/transfer/transfer_link.h"
 #include "screen/wait/client_wait.h"
 
@@ -8,7 +9,6 @@
 #include "platform/dataset/client_dataset.h"
 
 #include <QPixmap>
-#include <QVariantMap>
 
 #include <array>
 #include <memory>
@@ -90,9 +90,11 @@ public:
     std::unique_ptr<Platform::TIdFTP> IdFTP;
     std::unique_ptr<Platform::TIdHTTP> IdHTTP;
 
-    // The screen's parts: waiting without freezing, and its side of a transfer.
+    // The screen's parts: waiting without freezing, its side of a transfer, and its state for the
+    // host's script driver.
     ClientWait clientWait;
     TransferLink transferLink;
+    ScreenScripting scripting;
 
     // --- handlers and methods ---------------------------------------------------------------
     void FormCreate(QObject* sender) override;
@@ -132,11 +134,8 @@ public:
     void btnAbortarClick(QObject* sender);
     void StatusBarDrawPanel(QPainter& canvas, const QRect& rect);
 
-    // --- state the script driver reads ------------------------------------------------------
-    Q_INVOKABLE QVariantMap scriptState() const;
-    Q_INVOKABLE bool transferRunning() const;
-    // What the "Detalhes da NF-e" window shows (null while it is closed).
-    Q_INVOKABLE QVariant detailsState() const;
+    // Whether the transfer worker still runs.
+    bool transferRunning() const;
 
     // Shows the new screen and runs its show handler once (part of its creation).
     void showDesigned();
@@ -147,6 +146,7 @@ protected:
 private:
     // The parts split out of the form read its private state.
     friend class TransferLink;
+    friend class ScreenScripting;
 
     int InImagemConexao = 0;
     std::string SFtpHosAddr;
