@@ -1,43 +1,35 @@
 #include "mrv/scripted_screen.h"
 
+#include "mrv/exit_safe_static.h"
+
 #include <map>
 
 namespace Mrv {
 namespace {
 
-// A screen may outlive this library's statics at process exit: the registry then ignores it.
-struct Registry {
-    std::map<const QObject*, ScriptedScreen*> screens;
-    static inline bool destroyed = false;
-    ~Registry() { destroyed = true; }
-};
-
-Registry& registry()
-{
-    static Registry instance;
-    return instance;
-}
+using Screens = ExitSafeStatic<std::map<const QObject*, ScriptedScreen*>>;
 
 } // namespace
 
 void registerScriptedScreen(const QObject* screen, ScriptedScreen* scripted)
 {
-    if (!Registry::destroyed)
-        registry().screens[screen] = scripted;
+    if (auto* screens = Screens::get())
+        (*screens)[screen] = scripted;
 }
 
 void unregisterScriptedScreen(const QObject* screen)
 {
-    if (!Registry::destroyed)
-        registry().screens.erase(screen);
+    if (auto* screens = Screens::get())
+        screens->erase(screen);
 }
 
 ScriptedScreen* scriptedScreen(const QObject* screen)
 {
-    if (Registry::destroyed)
+    auto* screens = Screens::get();
+    if (!screens)
         return nullptr;
-    const auto found = registry().screens.find(screen);
-    return found == registry().screens.end() ? nullptr : found->second;
+    const auto found = screens->find(screen);
+    return found == screens->end() ? nullptr : found->second;
 }
 
 } // namespace Mrv
