@@ -43,8 +43,10 @@ public:
     // Folder dialog starting at startFolder: the chosen folder, or nothing when cancelled.
     virtual std::optional<std::string> chooseFolder(const std::string& caption, const std::string& startFolder) = 0;
     // A question answered by one of several buttons, given in order: the 0-based index of the button
-    // pressed, or -1 when the box was closed without one.
-    virtual int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons) = 0;
+    // pressed, or -1 when the box was closed without one. Enter presses defaultButton, Esc the last.
+    // (Every override declares the same default.)
+    virtual int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons,
+                       int defaultButton = 0) = 0;
 };
 
 // The prompts in force; the Qt dialogs until something else is installed.

@@ -169,7 +169,8 @@ std::optional<std::string> QtPrompts::chooseFolder(const std::string& caption, c
     return dialog.selectedFiles().first().toStdString();
 }
 
-int QtPrompts::choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons)
+int QtPrompts::choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons,
+                      int defaultButton)
 {
     QMessageBox box(QMessageBox::Question, qs(caption), qs(text), QMessageBox::NoButton, QApplication::activeWindow());
     std::vector<QAbstractButton*> added;
@@ -177,7 +178,9 @@ int QtPrompts::choose(const std::string& caption, const std::string& text, const
         added.push_back(box.addButton(qs(label), QMessageBox::ActionRole));
     // Esc picks the last button, the one that gives up.
     if (!added.empty()) {
-        box.setDefaultButton(static_cast<QPushButton*>(added.front()));
+        const std::size_t preferred = defaultButton >= 0 && static_cast<std::size_t>(defaultButton) < added.size()
+            ? static_cast<std::size_t>(defaultButton) : 0;
+        box.setDefaultButton(static_cast<QPushButton*>(added[preferred]));
         box.setEscapeButton(added.back());
     }
     box.exec();

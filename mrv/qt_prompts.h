@@ -21,7 +21,8 @@ public:
     std::optional<std::string> inputText(const std::string& caption, const std::string& prompt,
                                          const std::string& defaultText) override;
     std::optional<std::string> chooseFolder(const std::string& caption, const std::string& startFolder) override;
-    int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons) override;
+    int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons,
+               int defaultButton = 0) override;
 
 private:
     DialogFolders folders_;

@@ -178,7 +178,8 @@ std::optional<std::string> ScriptedPrompts::chooseFolder(const std::string& capt
     return answer;
 }
 
-int ScriptedPrompts::choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons)
+int ScriptedPrompts::choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons,
+                            int /*defaultButton*/)
 {
     std::lock_guard lock(mutex_);
     std::string shown = text;

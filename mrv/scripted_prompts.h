@@ -49,7 +49,8 @@ public:
     // Recorded as kind folder (answer: the path or cancel) and choice (text: the question and its
     // buttons joined by " | "; answer: the button's text).
     std::optional<std::string> chooseFolder(const std::string& caption, const std::string& startFolder) override;
-    int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons) override;
+    int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons,
+               int defaultButton = 0) override;
 
 private:
     void record(std::string kind, std::string caption, std::string text, std::string answer);

@@ -15,6 +15,7 @@ import pytest
 HERE = pathlib.Path(__file__).resolve().parent
 REPO = HERE.parents[1]
 sys.path.insert(0, str(HERE))
+sys.path.insert(0, str(REPO / "tests" / "fixtures"))
 sys.path.insert(0, str(REPO / "bench" / "latency"))
 
 import latency_bench  # noqa: E402

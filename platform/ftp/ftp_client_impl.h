@@ -3,11 +3,13 @@
 #include "platform/ftp/ftp_control.h"
 #include "platform/ftp/ftp_data.h"
 #include "platform/ftp/id_ftp.h"
+#include "platform/ftp/tls_context.h"
 
 #include <atomic>
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +59,8 @@ struct TIdFTP::Impl {
     bool announced = false;       // hsConnected was reported and hsDisconnected not yet
     bool eprtRefused = false;     // fall back to PORT for the rest of the session
     bool epsvRefused = false;     // fall back to PASV for the rest of the session
+    std::unique_ptr<TlsClientContext> tls;  // made at the first AUTH TLS, kept for the client's life
+    bool protectedData = false;   // PROT P: every data connection of this session is encrypted
     std::atomic<bool> transferRunning{false};
     std::atomic<bool> abortRequested{false};
     bool abortSent = false;        // this transfer's ABOR went out: its replies are taken care of
@@ -69,6 +73,7 @@ struct TIdFTP::Impl {
     // Hands the current OnWaiting to both connections (set anew before every call).
     void armWaitHook();
     void status(TIdStatus status, const std::string& text);
+    void log(TIdLogKind kind, const std::string& text);
     // Reports hsDisconnected once when a failure has closed the control connection.
     void noticeClosed() noexcept;
     void requireConnected();
@@ -80,6 +85,12 @@ struct TIdFTP::Impl {
                     bool secret = false);
     [[noreturn]] void refused(const std::string& verb, const FtpReply& reply);
 
+    // AUTH TLS, the handshake and the certificate's judgement; false when the server refused TLS
+    // and plain FTP may go on.
+    bool negotiateTls();
+    void judgeCertificate();
+    // PBSZ 0 and PROT P, after the login.
+    void protectData();
     void login();
     void sayGoodbye() noexcept;
     void closeControl(const std::string& why) noexcept;
@@ -90,6 +101,11 @@ struct TIdFTP::Impl {
 
 private:
     void openDataConnection();
+    // Sends the command over a new data connection and takes the server's data connection in
+    // active mode; false when the server could not connect to us (425) and passive mode is to be tried.
+    bool startTransfer(const Job& job);
+    // Active mode is refused by this server: passive from now on, for this session and the next.
+    void fallBackToPassive(const FtpReply& reply);
     // What runs while the data connection waits: stop requests, the heartbeat, the deadline.
     void tick(const Job& job, TWorkMode mode, bool begun, std::size_t moved);
     void runDownload(const Job& job);

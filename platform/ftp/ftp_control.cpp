@@ -2,6 +2,7 @@
 
 #include "platform/ftp/ftp_command.h"
 #include "platform/ftp/ftp_errors.h"
+#include "platform/ftp/tls_stream.h"
 #include "platform/common/net_error_text.h"
 #include "platform/common/text_codec.h"
 
@@ -18,8 +19,6 @@
 namespace Platform {
 
 namespace {
-
-enum FailKind { kError = 0, kLost = 1, kTimeout = 2 };
 
 // A reply line longer than this, or a reply with more lines, is not an FTP reply.
 constexpr std::size_t kMaxLine = 64 * 1024;
@@ -68,6 +67,10 @@ std::string undoubleIac(const std::string& line)
 
 } // namespace
 
+FtpControlConnection::FtpControlConnection() = default;
+
+FtpControlConnection::~FtpControlConnection() { close(); }
+
 void FtpControlConnection::open(const std::string& host, int port, std::chrono::milliseconds connectTimeout,
                                 std::chrono::milliseconds sendTimeout)
 {
@@ -82,6 +85,7 @@ void FtpControlConnection::open(const std::string& host, int port, std::chrono::
             socket_.connect(address, Poco::Timespan(connectTimeout.count() * 1000));
         socket_.setNoDelay(true);
         socket_.setSendTimeout(Poco::Timespan(sendTimeout.count() * 1000));
+        sendTimeout_ = sendTimeout;
         peer_ = socket_.peerAddress();
         open_ = true;
     } catch (const Poco::TimeoutException&) {
@@ -127,6 +131,11 @@ void FtpControlConnection::connectServed(const Poco::Net::SocketAddress& address
 
 void FtpControlConnection::close() noexcept
 {
+    if (tls_) {
+        if (open_)
+            tls_->shutdown();
+        tls_.reset();
+    }
     if (open_) {
         try {
             socket_.close();
@@ -153,6 +162,10 @@ void FtpControlConnection::send(const std::string& wireLine)
 {
     if (!open_)
         throw FtpConnectionLost("Sem conexão com o servidor FTP.");
+    if (tls_) {
+        sendTls(wireLine);
+        return;
+    }
     std::size_t sent = 0;
     while (sent < wireLine.size()) {
         ssize_t n = ::send(socket_.impl()->sockfd(), wireLine.data() + sent, wireLine.size() - sent, MSG_NOSIGNAL);
@@ -171,6 +184,10 @@ void FtpControlConnection::sendAbort()
 {
     if (!open_)
         throw FtpConnectionLost("Sem conexão com o servidor FTP.");
+    if (tls_) {
+        send("ABOR\r\n");
+        return;
+    }
     // The urgent IAC makes a server that reads the control connection only between transfers
     // look at it now; the DM after it ends the Telnet synch.
     const int fd = socket_.impl()->sockfd();
@@ -204,14 +221,18 @@ bool FtpControlConnection::readLine(std::string& line, std::chrono::steady_clock
             fail(kTimeout, "Tempo esgotado aguardando resposta do servidor FTP " + where_ + ".");
         char chunk[4096];
         int n = 0;
-        if (!waitReadable(deadline))
-            fail(kTimeout, "Tempo esgotado aguardando resposta do servidor FTP " + where_ + ".");
-        try {
-            n = socket_.receiveBytes(chunk, sizeof chunk);
-        } catch (const Poco::TimeoutException&) {
-            fail(kTimeout, "Tempo esgotado aguardando resposta do servidor FTP " + where_ + ".");
-        } catch (const Poco::Exception& e) {
-            fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + describeNetworkError(e) + ").");
+        if (tls_) {
+            n = static_cast<int>(receiveTls(chunk, sizeof chunk, deadline));
+        } else {
+            if (!waitReadable(deadline))
+                fail(kTimeout, "Tempo esgotado aguardando resposta do servidor FTP " + where_ + ".");
+            try {
+                n = socket_.receiveBytes(chunk, sizeof chunk);
+            } catch (const Poco::TimeoutException&) {
+                fail(kTimeout, "Tempo esgotado aguardando resposta do servidor FTP " + where_ + ".");
+            } catch (const Poco::Exception& e) {
+                fail(kLost, "A conexão com o servidor FTP " + where_ + " foi perdida (" + describeNetworkError(e) + ").");
+            }
         }
         if (n <= 0)
             fail(kLost, "O servidor FTP " + where_ + " encerrou a conexão.");
@@ -225,6 +246,13 @@ bool FtpControlConnection::readLine(std::string& line, std::chrono::steady_clock
 
 bool FtpControlConnection::waitReadable(std::chrono::steady_clock::time_point deadline)
 {
+    if (tls_ && tls_->pending())
+        return true;
+    return waitFor(POLLIN, deadline);
+}
+
+bool FtpControlConnection::waitFor(short events, std::chrono::steady_clock::time_point deadline)
+{
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
@@ -234,7 +262,7 @@ bool FtpControlConnection::waitReadable(std::chrono::steady_clock::time_point de
         // One poll() call: a reply in a busy session is waited for after every command, and
         // Poco's poll builds and tears down an epoll set each time. A hang-up or an error counts
         // as readable: the read that follows says which.
-        pollfd watch{socket_.impl()->sockfd(), POLLIN, 0};
+        pollfd watch{socket_.impl()->sockfd(), events, 0};
         const int ready = ::poll(&watch, 1, static_cast<int>(left.count()));
         if (ready > 0)
             return true;
@@ -280,12 +308,14 @@ FtpReply FtpControlConnection::readReply(std::chrono::milliseconds timeout)
     return reply;
 }
 
-bool FtpControlConnection::peekAlive() const
+bool FtpControlConnection::peekAlive()
 {
     if (!open_)
         return false;
     if (bufferPos_ < buffer_.size())
         return buffer_.compare(bufferPos_, 3, "421") != 0;
+    if (tls_)
+        return peekAliveTls();
     char head[3];
     ssize_t n = ::recv(socket_.impl()->sockfd(), head, sizeof head, MSG_PEEK | MSG_DONTWAIT);
     if (n == 0)
@@ -293,6 +323,11 @@ bool FtpControlConnection::peekAlive() const
     if (n < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     return !(n == 3 && std::memcmp(head, "421", 3) == 0);
+}
+
+bool FtpControlConnection::hasBufferedInput() const
+{
+    return bufferPos_ < buffer_.size() || (tls_ && tls_->pending());
 }
 
 int FtpControlConnection::descriptor() const { return open_ ? socket_.impl()->sockfd() : -1; }

@@ -1,6 +1,8 @@
 #include "platform/ftp/ftp_data.h"
 
+#include "platform/ftp/data_pace.h"
 #include "platform/ftp/ftp_errors.h"
+#include "platform/ftp/tls_stream.h"
 #include "platform/common/net_error_text.h"
 
 #include <Poco/Exception.h>
@@ -19,64 +21,6 @@
 
 namespace Platform {
 
-namespace {
-
-// With a wait hook, a blocked call returns this often, so that the hook is served close to its
-// slice however the bytes trickle in.
-constexpr std::chrono::milliseconds kHookedSlice{5};
-
-[[noreturn]] void dataTimeout()
-{
-    throw FtpTimeout("Tempo esgotado na conexão de dados com o servidor FTP.");
-}
-
-[[noreturn]] void dataBroken(const std::string& why)
-{
-    throw FtpError("A conexão de dados com o servidor FTP foi interrompida (" + why + ").");
-}
-
-// The clock of one read or write call: its time-out counts from the last byte moved, and its tick
-// comes at least every kTick whether bytes flow or not (a trickle never lets a wait run out).
-class Pace {
-public:
-    Pace(const FtpDataChannel::Tick& tick, const WaitHook& hook, std::chrono::milliseconds timeout)
-        : tick_(tick), pacer_(hook), timeout_(timeout), last_(std::chrono::steady_clock::now()),
-          next_(last_ + FtpDataChannel::kTick)
-    {
-    }
-    void moved(std::size_t count)
-    {
-        last_ = std::chrono::steady_clock::now();
-        due(last_, count);
-        pacer_.serveIfDue();
-    }
-    // After a wait of one slice with nothing moved.
-    void idle(std::size_t count)
-    {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last_ >= timeout_)
-            dataTimeout();
-        due(now, count);
-        pacer_.serveIfDue();
-    }
-
-private:
-    void due(std::chrono::steady_clock::time_point now, std::size_t count)
-    {
-        if (!tick_ || now < next_)
-            return;
-        next_ = now + FtpDataChannel::kTick;
-        tick_(count);
-    }
-
-    const FtpDataChannel::Tick& tick_;
-    WaitPacer pacer_;
-    std::chrono::milliseconds timeout_;
-    std::chrono::steady_clock::time_point last_;
-    std::chrono::steady_clock::time_point next_;
-};
-
-} // namespace
 
 Poco::Net::SocketAddress FtpDataChannel::listen(const Poco::Net::IPAddress& host)
 {
@@ -187,7 +131,7 @@ template <typename Step, typename Stopped>
 std::size_t FtpDataChannel::moveWith(std::size_t size, Step step, Stopped stopped, bool onceMoved)
 {
     const int fd = openDescriptor();
-    Pace pace(tick_, hook_, timeout_);
+    DataPace pace(tick_, hook_, timeout_);
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n = step(fd, done);
@@ -221,13 +165,19 @@ std::size_t FtpDataChannel::receiveWith(std::size_t size,
         size, read,
         [this](int error) {
             if (!killed_)
-                dataBroken(describeSystemError(error));
+                dataBroken(reasonOf(error));
         },
         onceMoved);
 }
 
 std::size_t FtpDataChannel::receiveBlock(char* buffer, std::size_t size)
 {
+    if (tls_)
+        return receiveWith(size, [&](int, std::size_t filled) {
+            std::size_t count = 0;
+            const TlsStream::Io io = tls_->read(buffer + filled, size - filled, count);
+            return tlsResult(io, count);
+        });
     return receiveWith(size, [&](int fd, std::size_t filled) { return ::recv(fd, buffer + filled, size - filled, 0); });
 }
 
@@ -257,10 +207,17 @@ std::size_t FtpDataChannel::receiveIntoFile(int fileFd, int pipeRead, int pipeWr
 
 void FtpDataChannel::sendAll(const char* data, std::size_t size)
 {
+    auto stopped = [this](int error) { dataBroken(killed_ ? std::string("cancelada") : reasonOf(error)); };
+    if (tls_) {
+        moveWith(size, [&](int, std::size_t sent) {
+            std::size_t count = 0;
+            const TlsStream::Io io = tls_->write(data + sent, size - sent, count);
+            return tlsResult(io, count);
+        }, stopped);
+        return;
+    }
     moveWith(size, [&](int fd, std::size_t sent) { return ::send(fd, data + sent, size - sent, MSG_NOSIGNAL); },
-             [this](int error) {
-                 dataBroken(killed_ ? std::string("cancelada") : describeSystemError(error));
-             });
+             stopped);
 }
 
 namespace {
@@ -304,8 +261,12 @@ std::size_t FtpDataChannel::sendFromFile(int fileFd, std::size_t size, bool& fal
         });
 }
 
-void FtpDataChannel::finishSending()
+void FtpDataChannel::finishSending(int watchFd)
 {
+    if (tls_ && socket_) {
+        finishSendingTls(watchFd);
+        return;
+    }
     if (socket_)
         ::shutdown(socket_->impl()->sockfd(), SHUT_WR);
     close();
@@ -324,6 +285,8 @@ void FtpDataChannel::kill() noexcept
 void FtpDataChannel::close() noexcept
 {
     std::lock_guard lock(mutex_);
+    tls_.reset();
+    tlsFailure_.clear();
     try {
         if (socket_)
             socket_->close();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ftp/tls_stream.h"
 #include "platform/common/wait_hook.h"
 
 #include <Poco/Net/IPAddress.h>
@@ -11,11 +12,14 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 namespace Platform {
+
+class TlsClientContext;
 
 // The data connection of one transfer, active (we listen, the server connects) or passive
 // (we connect). Reads and writes fail when no byte moved for the given time-out. While they (or
@@ -41,6 +45,12 @@ public:
     void connect(const Poco::Net::SocketAddress& address, std::chrono::milliseconds timeout);
 
     void setTimeout(std::chrono::milliseconds timeout);
+    // Once connected (and after setTimeout): the TLS handshake as the client, resuming the control
+    // connection's session, paced and timed as a read is. Afterwards receiveBlock, sendAll and
+    // finishSending go through TLS; receiveIntoFile, sendFromFile and keepLittleUnsent must not be used.
+    void secure(TlsClientContext& context, const std::string& host);
+    bool secured() const { return tls_ != nullptr; }
+    bool resumedTls() const { return tls_ && tls_->resumed(); }
     void setTick(Tick tick) { tick_ = std::move(tick); }
     // Served while the accept, a read or a write waits, and between the blocks of a fast transfer,
     // at most kWaitSlice apart; a wait hook shortens the slices the socket waits in.
@@ -61,8 +71,9 @@ public:
     // Lets at most one sendFromFile step wait unsent in the socket (TCP_NOTSENT_LOWAT); once per
     // data connection, before the first step.
     void keepLittleUnsent();
-    // Ends an upload cleanly: the server sees the end of the file.
-    void finishSending();
+    // Ends an upload cleanly: the server sees the end of the file. Under TLS the server's own end is
+    // then awaited, or the first sign on watchFd (the control connection) of its final reply.
+    void finishSending(int watchFd = -1);
 
     void kill() noexcept;
     bool killed() const { return killed_; }
@@ -80,10 +91,17 @@ private:
     std::size_t receiveWith(std::size_t size, const std::function<ssize_t(int fd, std::size_t filled)>& read,
                             bool onceMoved = false);
     int openDescriptor();
+    // A TLS call's outcome as a socket call's: bytes moved, 0 at the end, or -1 with errno (EAGAIN
+    // to wait, EPROTO for a TLS failure, whose text tlsFailure_ keeps).
+    ssize_t tlsResult(TlsStream::Io io, std::size_t count);
+    std::string reasonOf(int error) const;
+    void finishSendingTls(int watchFd);
 
     std::mutex mutex_;
     std::optional<Poco::Net::ServerSocket> listener_;
     std::optional<Poco::Net::StreamSocket> socket_;
+    std::unique_ptr<TlsStream> tls_;
+    std::string tlsFailure_;
     std::atomic<bool> killed_{false};
     std::chrono::milliseconds timeout_{60000};
     Tick tick_;

@@ -31,6 +31,19 @@ public:
     using FtpError::FtpError;
 };
 
+// TLS was required and the server refused AUTH TLS (or the protection of the data connections).
+// Nothing was sent past the greeting.
+class PLATFORM_API FtpTlsRefused : public FtpError {
+public:
+    using FtpError::FtpError;
+};
+
+// The server's certificate was not accepted; USER and PASS were not sent.
+class PLATFORM_API FtpCertificateRejected : public FtpError {
+public:
+    using FtpError::FtpError;
+};
+
 // A transfer ended by Abort(). The session stays usable.
 class PLATFORM_API FtpAborted : public FtpError {
 public:

@@ -27,46 +27,6 @@ TIdFTP::Impl::Job TIdFTP::Impl::Job::withWork(const std::string& verb, const std
     return job;
 }
 
-void TIdFTP::Impl::openDataConnection()
-{
-    if (self.Passive) {
-        std::optional<int> port;
-        if (!epsvRefused) {
-            FtpReply reply = command("EPSV", "");
-            if (reply.code == 229) {
-                port = FtpCommand::epsvPort(reply.text);
-                if (!port)
-                    throw FtpError("Resposta inválida do servidor FTP ao EPSV: " + reply.text, reply.code);
-            } else if (reply.code >= 500) {
-                epsvRefused = true;
-            } else {
-                refused("EPSV", reply);
-            }
-        }
-        if (!port) {
-            FtpReply reply = expect("PASV", "", {227});
-            port = FtpCommand::pasvPort(reply.text);
-            if (!port)
-                throw FtpError("Resposta inválida do servidor FTP ao PASV: " + reply.text, reply.code);
-        }
-        // The server's own address in the reply may be one we cannot reach; its control address works.
-        data.connect(Poco::Net::SocketAddress(control.peerAddress().host(), static_cast<Poco::UInt16>(*port)),
-                     self.ConnectTimeout);
-        return;
-    }
-    const Poco::Net::SocketAddress local = data.listen(control.localAddress().host());
-    const bool ipv6 = local.family() == Poco::Net::SocketAddress::IPv6;
-    if (!eprtRefused) {
-        FtpReply reply = command("EPRT", FtpCommand::eprtArgument(local.host().toString(), ipv6, local.port()));
-        if (reply.code == 200)
-            return;
-        if (reply.code < 500 || ipv6)
-            refused("EPRT", reply);
-        eprtRefused = true;
-    }
-    expect("PORT", FtpCommand::portArgument(local.host().toString(), local.port()), {200});
-}
-
 void TIdFTP::Impl::transfer(const Job& job)
 {
     requireConnected();
@@ -79,34 +39,9 @@ void TIdFTP::Impl::transfer(const Job& job)
     carried = 0;
     data.setTick([this, &job, mode, &begun](std::size_t moved) { tick(job, mode, begun, moved); });
     try {
-        openDataConnection();
-        try {
-            control.send(job.wireLine);
-        } catch (...) {
-            noticeClosed();
-            throw;
-        }
-        FtpReply first = readReply();
-        if (first.code < 100 || first.code >= 200)
-            refused(job.verb, first);
-        transferRunning = true;
-        if (!self.Passive) {
-            try {
-                if (!data.accept(control.peerAddress().host(), self.ReadTimeout, control.descriptor(),
-                                 control.hasBufferedInput())) {
-                    // The server answered instead of connecting (425, or it went away).
-                    FtpReply reply = readReply();
-                    refused(job.verb, reply);
-                }
-            } catch (const FtpTimeout&) {
-                throw;
-            } catch (const FtpError&) {
-                if (abortRequested && !abortSent)
-                    abortSequence();
-                throw;
-            }
-        }
-        data.setTimeout(self.ReadTimeout);
+        // A server that cannot connect to us is asked again, in passive mode (which never refuses so).
+        if (!startTransfer(job))
+            startTransfer(job);
         if (job.workEvents) {
             status(TIdStatus::ftpTransfer, "Transferindo.");
             begun = true;
@@ -298,7 +233,7 @@ void TIdFTP::Impl::runUpload(const Job& job)
         if (n < kBlock && !fellBack)
             break;
     }
-    data.finishSending();
+    data.finishSending(control.hasBufferedInput() ? -1 : control.descriptor());
     finishTransfer(job, TWorkMode::wmWrite, carried);
 }
 

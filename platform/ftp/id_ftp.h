@@ -4,7 +4,9 @@
 #include "platform/common/wait_hook.h"
 #include "platform/common/work_mode.h"
 #include "platform/ftp/ftp_errors.h"
+#include "platform/ftp/tls_certificate.h"
 #include "platform/common/platform_export.h"
+#include "platform/common/protocol_log.h"
 
 #include <chrono>
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <initializer_list>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,19 @@ enum class TIdStatus {
 
 enum class TIdFTPTransferType { ftASCII, ftBinary };
 
+// Explicit TLS (AUTH TLS after the greeting): never asked, asked and plain FTP when refused, or required.
+enum class TIdUseTLS { utNoTLSSupport, utUseExplicitTLS, utUseRequireTLS };
+
+// The encryption of a connected session.
+struct TIdTlsInfo {
+    std::string protocol;     // "TLSv1.3"
+    std::string cipher;       // "TLS_AES_256_GCM_SHA384"
+    std::string fingerprint;  // the server certificate's SHA-256, "AB:CD:..."
+};
+
+// One line of the protocol log: a command sent (PASS masked), a reply, or what the client did.
+using TIdLogKind = ProtocolLog::Kind;
+
 // FTP client: one control connection, data connections active (EPRT, then PORT; taken only from
 // the control connection's peer) or passive (EPSV, then PASV). Names and paths are UTF-8 here and
 // CP1252 on the wire. Every network wait is bounded by ConnectTimeout or ReadTimeout; one reply
@@ -44,7 +60,17 @@ public:
     int Port = 21;
     std::string Username;
     std::string Password;
+    // Active mode unless set; a session whose server refuses active mode (EPRT/PORT refused, or 425
+    // for the data connection) sets it and goes on in passive mode.
     bool Passive = false;
+    TIdUseTLS UseTLS = TIdUseTLS::utNoTLSSupport;
+    // When set, the server's certificate must have this SHA-256 fingerprint ("AB:CD:..."); nothing else is asked.
+    std::string TrustedFingerprint;
+    // Without a trusted fingerprint: asked after the TLS handshake, before USER; true goes on.
+    // Without this either, only a certificate the system trusts for Host goes on.
+    std::function<bool(const TlsCertificate&)> OnVerifyPeer;
+    // Every command and reply of the session (PASS as "PASS ****"), and its TLS and mode changes.
+    std::function<void(TIdLogKind, const std::string&)> OnLog;
     std::chrono::milliseconds ConnectTimeout{15000};
     std::chrono::milliseconds ReadTimeout{60000};
     // A listing as a whole, final reply included (each read has ReadTimeout besides).
@@ -70,10 +96,15 @@ public:
     TIdFTP(const TIdFTP&) = delete;
     TIdFTP& operator=(const TIdFTP&) = delete;
 
-    // Opens the control connection (ConnectTimeout), reads the banner, sends USER and PASS and
-    // raises the connected status. Throws FtpError with the server's text on a refusal,
-    // FtpTimeout when the server does not answer; the password is never part of a message.
+    // Opens the control connection (ConnectTimeout), reads the banner; with UseTLS sends AUTH TLS,
+    // does the handshake and judges the certificate before sending USER and PASS; then PBSZ 0 and
+    // PROT P (every data connection encrypted, resuming the session's TLS session). Raises the
+    // connected status. Throws FtpError with the server's text on a refusal, FtpTimeout when the
+    // server does not answer, FtpTlsRefused when TLS is required and refused, FtpCertificateRejected
+    // when the certificate is not accepted; the password is never part of a message.
     void Connect();
+    // The session's encryption, or nothing while plain (or not connected).
+    std::optional<TIdTlsInfo> TlsInfo() const;
     // True while the control connection is open; notices a server that hung up, without sending.
     bool Connected() const;
     // Sends QUIT when the session is idle, then closes without awaiting the answer.

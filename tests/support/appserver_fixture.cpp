@@ -191,20 +191,36 @@ RawReply rawExchange(const std::string& host, int port, const std::string& bytes
     return rawExchange(socket, bytes, timeoutMs);
 }
 
-TestCertificate makeTestCertificate(const std::string& dir)
+namespace {
+
+std::string runOpenSsl(const std::vector<std::string>& args)
 {
-    TestCertificate cert{dir + "/cert.pem", dir + "/key.pem"};
     Poco::Pipe messages;
-    Poco::ProcessHandle openssl = Poco::Process::launch("/usr/bin/openssl",
-        {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
-            "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", cert.keyFile, "-out", cert.certFile},
-        nullptr, &messages, &messages);
+    Poco::ProcessHandle openssl = Poco::Process::launch("/usr/bin/openssl", args, nullptr, &messages, &messages);
     // Drained so that openssl never blocks on a full pipe; shown only when it fails.
     Poco::PipeInputStream text(messages);
     std::string output((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());
     if (openssl.wait() != 0)
-        throw std::runtime_error("openssl could not make the test certificate: " + output);
+        throw std::runtime_error("openssl failed: " + output);
+    return output;
+}
+
+} // namespace
+
+TestCertificate makeTestCertificate(const std::string& dir, const std::string& host)
+{
+    TestCertificate cert{dir + "/cert.pem", dir + "/key.pem"};
+    runOpenSsl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=" + host, "-addext",
+                "subjectAltName=IP:" + host, "-keyout", cert.keyFile, "-out", cert.certFile});
     return cert;
+}
+
+std::string certificateFingerprint(const std::string& certFile)
+{
+    // "sha256 Fingerprint=AB:CD:...\n"
+    const std::string out = runOpenSsl({"x509", "-in", certFile, "-noout", "-fingerprint", "-sha256"});
+    const auto eq = out.find('=');
+    return eq == std::string::npos ? "" : out.substr(eq + 1, out.find_first_of("\r\n", eq) - eq - 1);
 }
 
 } // namespace TestSupport

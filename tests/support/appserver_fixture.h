@@ -82,8 +82,10 @@ struct TestCertificate {
     std::string certFile;
     std::string keyFile;
 };
-// A self-signed certificate for 127.0.0.1 (subjectAltName IP:127.0.0.1), made with openssl in dir.
-TestCertificate makeTestCertificate(const std::string& dir);
+// A self-signed certificate for host (an address: subjectAltName IP:host), made with openssl in dir.
+TestCertificate makeTestCertificate(const std::string& dir, const std::string& host = "127.0.0.1");
+// The SHA-256 fingerprint of a PEM certificate as openssl prints it ("AB:CD:...").
+std::string certificateFingerprint(const std::string& certFile);
 
 // One reply read off a raw connection, for requests no well-behaved client would send.
 struct RawReply {

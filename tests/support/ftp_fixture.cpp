@@ -42,20 +42,34 @@ FtpFixture::FtpFixture(const FtpFixtureOptions& options) : options_(options)
     readyFile_ = options_.root + ".ready-" + std::to_string(::getpid());
     std::filesystem::remove(readyFile_);
 
-    std::vector<std::string> args = {TestPaths::python(),
-                                     TestPaths::sourceDir() + "/tests/fixtures/ftpserver.py",
-                                     "--host", options_.host, "--port", std::to_string(options_.port),
-                                     "--root", options_.root, "--user", options_.user,
-                                     "--password", options_.password, "--ready-file", readyFile_};
-    if (options_.seed)
-        args.push_back("--seed");
-    if (!options_.disable.empty()) {
-        args.push_back("--disable");
-        args.push_back(options_.disable);
+    std::vector<std::string> args;
+    if (options_.kind == FtpServerKind::Vsftpd) {
+        options_.user = "anonymous";
+        args = {TestPaths::python(), TestPaths::sourceDir() + "/tests/fixtures/vsftpd_server.py", "--host", options_.host,
+                "--root", options_.root, "--ready-file", readyFile_, "--idle", std::to_string(options_.idleSeconds),
+                "--writable", options_.root + "/pub"};
+        if (!options_.active)
+            args.push_back("--no-active");
+    } else {
+        args = {TestPaths::python(), TestPaths::sourceDir() + "/tests/fixtures/ftpserver.py", "--host", options_.host,
+                "--port", std::to_string(options_.port), "--root", options_.root, "--user", options_.user,
+                "--password", options_.password, "--ready-file", readyFile_};
+        if (options_.seed)
+            args.push_back("--seed");
+        if (!options_.disable.empty()) {
+            args.push_back("--disable");
+            args.push_back(options_.disable);
+        }
+        if (options_.throttle > 0) {
+            args.push_back("--throttle");
+            args.push_back(std::to_string(options_.throttle));
+        }
+        if (options_.tlsRequired)
+            args.push_back("--tls-required");
     }
-    if (options_.throttle > 0) {
-        args.push_back("--throttle");
-        args.push_back(std::to_string(options_.throttle));
+    if (!options_.tlsCert.empty()) {
+        args.push_back("--tls");
+        args.push_back(options_.tlsCert + "," + options_.tlsKey);
     }
     std::vector<char*> argv;
     for (auto& a : args)

@@ -21,7 +21,10 @@ private:
     std::string path_;
 };
 
+enum class FtpServerKind { Pyftpdlib, Vsftpd };
+
 struct FtpFixtureOptions {
+    FtpServerKind kind = FtpServerKind::Pyftpdlib;
     std::string host = "127.0.0.1";   // give every test its own 127.x.y.z
     int port = 21;
     std::string root;                 // served folder; names on disk are UTF-8
@@ -30,6 +33,12 @@ struct FtpFixtureOptions {
     bool seed = false;                // create the small NF-e store before serving
     std::string disable;              // commands the server answers with 500, e.g. "EPRT,EPSV"
     int throttle = 0;                 // data bytes per second, both ways (0: no limit)
+    std::string tlsCert, tlsKey;      // explicit TLS with this certificate (vsftpd: required)
+    bool tlsRequired = false;         // pyftpdlib: refuse the log-in and data in clear
+    // vsftpd only: anonymous log-in (user and password are ignored), root owned by root with the
+    // folder "pub" writable below it.
+    bool active = true;               // false: PORT and EPRT refused, as behind a firewall
+    int idleSeconds = 300;            // the server drops a session idle this long
 };
 
 // Runs the server for the lifetime of the object: the constructor returns once it listens
