@@ -1,6 +1,7 @@
 #include "nfe/nfe_display.h"
 
 #include "nfe/access_key.h"
+#include "nfe/nfe_parser.h"
 
 #include <QDateTime>
 
@@ -149,6 +150,16 @@ DetailsText describe(const Document& document, const QString& fileName, const QL
     return text;
 }
 
+DetailsText readDetails(const QByteArray& bytes, const QString& fileName, const QLocale& locale, const TrustRoots& roots)
+{
+    const Document document = parseDocument(bytes);
+    DetailsText text = describe(document, fileName, locale);
+    if (!text.error)
+        if (const std::optional<SignatureCheck> check = checkSignature(bytes, document, roots))
+            text.signature = signatureText(*check, locale);
+    return text;
+}
+
 QVariantMap DetailsText::toVariant() const
 {
     QVariantMap map;
@@ -174,6 +185,7 @@ QVariantMap DetailsText::toVariant() const
                                                   {"chave_ref", event->key},
                                                   {"texto", event->text}})
                           : none;
+    map["assinatura"] = signature ? QVariant(signature->toVariant()) : none;
     return map;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "nfe/nfe_document.h"
+#include "nfe/signature_text.h"
 
 #include <QLocale>
 #include <QString>
@@ -25,16 +26,19 @@ struct DetailsText {
     QString total;
     QString status, protocol;
     std::optional<EventText> event;
+    std::optional<SignatureText> signature;  // none when the file carries no signature
     std::optional<QString> error;  // set alone when the file could not be read or understood
 
     // The driver's "details" object: chave, chave_valida, chave_confere_nome, modelo, serie, numero,
     // emissao, emitente_nome, emitente_doc, destinatario_nome, destinatario_doc, valor_total,
-    // situacao, protocolo, evento, erro.
+    // situacao, protocolo, evento, assinatura, erro.
     QVariantMap toVariant() const;
 };
 
 // The details of a parsed document read from the file named fileName.
 DetailsText describe(const Document& document, const QString& fileName, const QLocale& locale);
+// The details of a file's bytes: read, its signature checked against roots, described.
+DetailsText readDetails(const QByteArray& bytes, const QString& fileName, const QLocale& locale, const TrustRoots& roots);
 // Details that carry only a message (a file refused before parsing, a failed read).
 DetailsText failure(const QString& message);
 

@@ -26,6 +26,8 @@ struct Protocol {
     QString reason;  // xMotivo
     QString number;  // nProt
     QString date;    // dhRecbto or dhRegEvento, ISO 8601 with its offset
+    QString key;     // chNFe: the document the protocol was granted for
+    QString digest;  // digVal: the signature's DigestValue the authority received (invoices only)
 };
 
 struct Event {
@@ -34,6 +36,7 @@ struct Event {
     QString sequence;  // nSeqEvento
     QString key;       // chNFe: the invoice the event refers to
     QString text;      // xCorrecao of a correction letter, else xJust when given
+    QString author;    // CNPJ or CPF of whoever registered the event
 };
 
 struct Document {

@@ -83,7 +83,7 @@ private:
             path_.emplace_back();  // foreign elements (the signature) match nothing below them
             return;
         }
-        if (name == u"infNFe") {
+        if (name == u"infNFe" && parent() == u"NFe") {
             const QStringView id = xml_.attributes().value(QLatin1String("Id"));
             if (id.startsWith(u"NFe"))
                 document_.key = id.mid(3).toString();
@@ -99,7 +99,9 @@ private:
     {
         const QStringView up = parent();
         Document& d = document_;
-        if (up == u"ide") {
+        // Only the signed content counts: an ide or emit placed elsewhere is no part of the invoice.
+        const bool inContent = parent(1) == u"infNFe" && parent(2) == u"NFe";
+        if (up == u"ide" && inContent) {
             if (name == u"mod")
                 return &d.model;
             if (name == u"serie")
@@ -109,14 +111,14 @@ private:
             if (name == u"dhEmi" || (name == u"dEmi" && d.issued.isEmpty()))
                 return &d.issued;
         }
-        if (up == u"emit" || up == u"dest") {
+        if ((up == u"emit" || up == u"dest") && inContent) {
             Party& party = up == u"emit" ? d.issuer : d.recipient;
             if (name == u"xNome")
                 return &party.name;
             if (name == u"CNPJ" || name == u"CPF" || name == u"idEstrangeiro")
                 return &party.document;
         }
-        if (up == u"ICMSTot" && name == u"vNF")
+        if (up == u"ICMSTot" && name == u"vNF" && parent(1) == u"total" && parent(2) == u"infNFe")
             return &d.total;
         if (up == u"infProt" && parent(1) == u"protNFe")
             return protocolField(name, u"dhRecbto", d.kind == DocumentKind::Invoice);
@@ -132,6 +134,8 @@ private:
                 return &event.date;
             if (name == u"nSeqEvento")
                 return &event.sequence;
+            if (name == u"CNPJ" || name == u"CPF")
+                return &event.author;
         }
         if (up == u"detEvento" && d.kind == DocumentKind::Event) {
             Event& event = d.event ? *d.event : d.event.emplace();
@@ -154,8 +158,10 @@ private:
             return &protocol.number;
         if (name == dateName)
             return &protocol.date;
-        if (name == u"chNFe" && document_.key.isEmpty())
-            return &document_.key;
+        if (name == u"chNFe")
+            return &protocol.key;
+        if (name == u"digVal")
+            return &protocol.digest;
         return nullptr;
     }
 
@@ -171,6 +177,8 @@ Document parseDocument(const QByteArray& bytes)
     Document document = Reader(bytes).run();
     if (document.kind == DocumentKind::Event && document.event && document.key.isEmpty())
         document.key = document.event->key;
+    if (document.protocol && document.key.isEmpty())
+        document.key = document.protocol->key;
     return document;
 }
 

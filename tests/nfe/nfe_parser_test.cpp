@@ -54,7 +54,8 @@ TEST(NfeReader, ReadsAnAuthorisedInvoiceWithOrWithoutPrefixes)
     EXPECT_EQ(shown["protocolo"], "135240000012345 de 15/03/2024 10:21 (-03:00)");
     EXPECT_TRUE(shown["evento"].isNull());
     EXPECT_TRUE(shown["erro"].isNull());
-    EXPECT_EQ(shown.size(), 16);
+    EXPECT_TRUE(shown["assinatura"].isNull());
+    EXPECT_EQ(shown.size(), 17);
 }
 
 TEST(NfeReader, SituationFollowsTheProtocol)
