@@ -6,7 +6,6 @@
 #include "screen/browse/remote_browser.h"
 
 #include "nfe/nfe_display.h"
-#include "nfe/nfe_parser.h"
 #include "platform/ftp/ftp_errors.h"
 #include "platform/http/id_http.h"
 
@@ -130,7 +129,8 @@ void NfeDetails::showCurrentRow(bool force)
     Nfe::DetailsText details;
     try {
         const std::string bytes = browser->read(row.name.toStdString(), row.size, kMaxBytes);
-        details = Nfe::describe(Nfe::parseDocument(QByteArray::fromStdString(bytes)), row.name, QLocale::system());
+        details = Nfe::readDetails(QByteArray::fromStdString(bytes), row.name, QLocale::system(),
+                                   *Nfe::TrustRoots::installed());
     } catch (const std::exception& error) {
         details = Nfe::failure(readFailure(row, error));
     }

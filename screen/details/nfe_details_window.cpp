@@ -1,5 +1,7 @@
 #include "screen/details/nfe_details_window.h"
 
+#include "screen/details/signature_box.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFormLayout>
@@ -79,8 +81,10 @@ NfeDetailsWindow::NfeDetailsWindow(QWidget* screen) : QWidget(screen, Qt::Tool |
     lblEventoTexto = addRow(*event, QStringLiteral("Texto:"), "lblEventoTexto");
     lblEventoTexto->setWordWrap(true);
     page->addWidget(grbEvento);
+    grbAssinatura = new SignatureBox(this);
+    page->addWidget(grbAssinatura);
     page->addStretch(1);
-    resize(680, 480);  // room for the grouped key and its copy button
+    resize(680, 640);  // room for the grouped key and its copy button, and the signature
     showDetails(QString(), Nfe::failure(QString()));
 }
 
@@ -104,6 +108,7 @@ void NfeDetailsWindow::showReading(const QString& fileName)
     lblArquivo->setText(QStringLiteral("Lendo %1...").arg(fileName));
     panDados->setEnabled(false);
     grbEvento->setEnabled(false);
+    grbAssinatura->setEnabled(false);
 }
 
 void NfeDetailsWindow::showDetails(const QString& fileName, const Nfe::DetailsText& details)
@@ -141,6 +146,9 @@ void NfeDetailsWindow::showDetails(const QString& fileName, const Nfe::DetailsTe
     lblEventoSequencia->setText(event.sequence);
     lblEventoChave->setText(event.key);
     lblEventoTexto->setText(event.text);
+    grbAssinatura->setVisible(!failed);
+    grbAssinatura->setEnabled(true);
+    grbAssinatura->showSignature(details.signature);
 }
 
 } // namespace Cli_Vop31600

@@ -11,6 +11,8 @@ class QPushButton;
 
 namespace Cli_Vop31600 {
 
+class SignatureBox;
+
 // "Detalhes da NF-e": a modeless tool window over the screen that shows what one file says.
 class NfeDetailsWindow : public QWidget {
     Q_OBJECT
@@ -51,6 +53,7 @@ private:
     QLabel* lblEventoSequencia = nullptr;
     QLabel* lblEventoChave = nullptr;
     QLabel* lblEventoTexto = nullptr;
+    SignatureBox* grbAssinatura = nullptr;
 };
 
 } // namespace Cli_Vop31600

@@ -130,3 +130,34 @@ def test_a_connection_dropped_mid_read_says_so_and_the_screen_goes_on(tmp_path):
     dropped, refreshed = result.dumps
     assert dropped["details"]["erro"].startswith("Não foi possível ler o arquivo " + AUTHORISED), dropped["details"]
     assert refreshed["screen"]["path"] == "/" + ORG_HOME and AUTHORISED in {r["DSNOME"] for r in refreshed["screen"]["rows"]}
+
+
+def test_the_signature_in_the_details_and_the_dump(tmp_path):
+    import nfe_signing
+    root = nfe_signing.make_authority("Raiz de Teste")
+    cnpj = KEY[6:20]
+    key = nfe_signing.new_key()
+    issuer = nfe_signing.make_holder(root, "COMERCIO SAO JOAO LTDA", cnpj, key=key)
+    other = nfe_signing.make_holder(root, "OUTRA EMPRESA SA", "98765432000198", serial=3, key=key)
+    text = EXAMPLES[AUTHORISED].replace("<cStat>", "<digVal></digVal><cStat>")
+    signed = nfe_signing.sign(text, issuer)
+    files = {"assinada.xml": signed, "alterada.xml": signed.replace("<vNF>", "<vNF>1"),
+             "outra.xml": nfe_signing.sign(text, other), "sem assinatura.xml": EXAMPLES[AUTHORISED]}
+    roots = tmp_path / "home" / "data" / "vop31600" / "icp-brasil"
+    roots.mkdir(parents=True)
+    (roots / "raiz.pem").write_bytes(root.cert_pem())
+    with World(tmp_path, files={ORG_HOME + "/" + name: data.encode() for name, data in files.items()}) as world:
+        lines = ["open", "select name assinada.xml", "key Ctrl+I", "dump"]
+        for name in ("alterada.xml", "outra.xml", "sem assinatura.xml"):
+            lines += [f"select name {name}", "wait 400", "dump"]
+        result = run_live(tmp_path, lines, world.server)
+    assert result.returncode == 0, str(result)
+    good, altered, by_other, unsigned = (dump["details"]["assinatura"] for dump in result.dumps)
+    assert good == {"valida": True, "titular": "COMERCIO SAO JOAO LTDA",
+                    "documento": good["documento"], "confere_emitente": True, "validade": "01/01/2023 a 31/12/2025",
+                    "cadeia": "verificada (Raiz de Teste)", "protocolo_confere": True, "motivo": None}
+    assert good["documento"] == result.dumps[0]["details"]["emitente_doc"]
+    assert altered["valida"] is False and altered["motivo"] == "o conteúdo foi alterado depois da assinatura"
+    assert by_other["valida"] is True and by_other["confere_emitente"] is False
+    assert by_other["documento"] == "98.765.432/0001-98"
+    assert unsigned is None
