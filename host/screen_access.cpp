@@ -61,4 +61,16 @@ bool transferRunning(QWidget* screen)
     return scripted->transferRunning();
 }
 
+QVariant summaryState(QWidget* screen)
+{
+    const Mrv::ScriptedScreen* scripted = Mrv::scriptedScreen(screen);
+    return scripted ? scripted->summaryState() : QVariant();
+}
+
+bool summaryReading(QWidget* screen)
+{
+    const Mrv::ScriptedScreen* scripted = Mrv::scriptedScreen(screen);
+    return scripted && scripted->summaryReading();
+}
+
 } // namespace Host

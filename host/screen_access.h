@@ -30,5 +30,9 @@ QVariantMap screenState(QWidget* screen);
 QVariant detailsState(QWidget* screen);
 // Whether a transfer worker of the screen runs; throws when it registered nothing.
 bool transferRunning(QWidget* screen);
+// The screen's directory summary: null while it is closed (or when nothing is registered), and
+// whether it still reads.
+QVariant summaryState(QWidget* screen);
+bool summaryReading(QWidget* screen);
 
 } // namespace Host

@@ -167,14 +167,14 @@ void ScriptRunner::waitIdle(long long limitMs)
     QElapsedTimer elapsed;
     elapsed.start();
     for (;;) {
-        // Also the worker of a screen that was closed and waits for it to end.
+        // Also the worker of a screen that was closed and waits for it to end, and a summary's reading.
         bool running = false;
         for (QWidget* form : allScreens(area_))
-            running = running || transferRunning(form);
+            running = running || transferRunning(form) || summaryReading(form);
         if (!running)
             return;
         if (elapsed.elapsed() > limitMs)
-            fail(QStringLiteral("a transfer still runs after %1 ms").arg(limitMs));
+            fail(QStringLiteral("a transfer or a summary's reading still runs after %1 ms").arg(limitMs));
         QTest::qWait(10);
     }
 }

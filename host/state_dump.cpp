@@ -53,6 +53,7 @@ QJsonObject stateDump(QMdiArea* area, const Mrv::LoadedModule& module, const Mrv
     dump["screen"] = screen ? QJsonValue(QJsonObject::fromVariantMap(screenState(screen))) : QJsonValue();
     // The JSON objects nested in the details (evento) come from maps, nulls from invalid variants.
     dump["details"] = QJsonValue::fromVariant(detailsState(screen));
+    dump["resumo"] = QJsonValue::fromVariant(summaryState(screen));
     dump["prompts"] = promptTranscript(prompts);
     dump["globals"] = moduleGlobals(module);
     return dump;

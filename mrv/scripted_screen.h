@@ -20,6 +20,10 @@ public:
     virtual QVariant detailsState() const = 0;
     // Whether a transfer of the screen still runs.
     virtual bool transferRunning() const = 0;
+    // What the screen's directory summary shows: null while it is closed, or when the screen has none.
+    virtual QVariant summaryState() const { return QVariant(); }
+    // Whether the screen's directory summary is still reading its files.
+    virtual bool summaryReading() const { return false; }
 };
 
 // On the user-interface thread only.

@@ -133,6 +133,15 @@ DetailsText describe(const Document& document, const QString& fileName, const QL
         const Event event = document.event.value_or(Event{});
         text.event = EventText{eventTypeName(event.type), formatDateTime(event.date, locale), event.sequence,
                                groupKey(event.key), event.text};
+    } else if (document.kind == DocumentKind::Voiding) {
+        // The numbers voided stand where an invoice's number would.
+        const Voiding voiding = document.voiding.value_or(Voiding{});
+        text.model = modelName(document.model);
+        text.series = document.series;
+        text.number = QStringLiteral("%1 a %2").arg(voiding.first, voiding.last);
+        text.issuerDocument = formatTaxId(document.issuer.document);
+        text.status = statusOf(document.protocol, "Sem protocolo de inutilização", u"102", u"102",
+                               "Inutilização de números homologada");
     } else {
         text.model = modelName(document.model);
         text.series = document.series;

@@ -10,6 +10,7 @@ namespace Nfe {
 enum class DocumentKind {
     Invoice,       // nfeProc or a bare NFe
     Event,         // procEventoNFe or a bare evento
+    Voiding,       // procInutNFe or a bare inutNFe: a range of numbers voided
     Unrecognised,  // well-formed XML of another kind
     Malformed,     // not XML, truncated, or refused (DOCTYPE, too deep)
 };
@@ -39,16 +40,22 @@ struct Event {
     QString author;    // CNPJ or CPF of whoever registered the event
 };
 
+// The numbers an issuer voided in a series (inutNFe/infInut).
+struct Voiding {
+    QString first, last;  // nNFIni, nNFFin
+};
+
 struct Document {
     DocumentKind kind = DocumentKind::Malformed;
     QString rootName;  // the root element's local name (for an unrecognised document)
     QString error;     // Malformed: why, in Portuguese, with the line and column when the parser had them
     QString key;       // the access key (infNFe/@Id without "NFe", or chNFe)
     QString model, series, number, issued;  // mod, serie, nNF, dhEmi (or dEmi)
-    Party issuer, recipient;
+    Party issuer, recipient;  // a voiding's issuer is its CNPJ
     QString total;  // vNF, a decimal with a point
     std::optional<Protocol> protocol;
     std::optional<Event> event;
+    std::optional<Voiding> voiding;
 };
 
 } // namespace Nfe

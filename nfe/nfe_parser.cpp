@@ -65,6 +65,11 @@ private:
             document_.kind = DocumentKind::Event;
             return;
         }
+        if (inNamespace() && (name == u"procInutNFe" || name == u"inutNFe")) {
+            document_.kind = DocumentKind::Voiding;
+            document_.voiding.emplace();
+            return;
+        }
         document_.kind = DocumentKind::Unrecognised;
         document_.error = QStringLiteral("Documento não reconhecido (elemento raiz: %1).").arg(name);
     }
@@ -137,6 +142,20 @@ private:
             if (name == u"CNPJ" || name == u"CPF")
                 return &event.author;
         }
+        if (up == u"infInut" && parent(1) == u"inutNFe" && d.voiding) {
+            if (name == u"CNPJ")
+                return &d.issuer.document;
+            if (name == u"mod")
+                return &d.model;
+            if (name == u"serie")
+                return &d.series;
+            if (name == u"nNFIni")
+                return &d.voiding->first;
+            if (name == u"nNFFin")
+                return &d.voiding->last;
+        }
+        if (up == u"infInut" && parent(1) == u"retInutNFe")
+            return protocolField(name, u"dhRecbto", d.kind == DocumentKind::Voiding);
         if (up == u"detEvento" && d.kind == DocumentKind::Event) {
             Event& event = d.event ? *d.event : d.event.emplace();
             if (name == u"xCorrecao" || (name == u"xJust" && event.text.isEmpty()))

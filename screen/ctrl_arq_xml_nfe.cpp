@@ -3,6 +3,7 @@
 #include "screen/browse/remote_browser.h"
 #include "screen/design/screen_design.h"
 #include "screen/details/nfe_details.h"
+#include "screen/summary/summary_control.h"
 #include "screen/screen_globals.h"
 
 #include "mrv/application.h"
@@ -25,9 +26,10 @@ TfrmCtrlArqXMLNFe::TfrmCtrlArqXMLNFe(QWidget* owner)
     // The module global names the screen before its own handlers run.
     frmCtrlArqXMLNFe = this;
     designScreen(*this);
-    browser_ = screenBrowser(*IdFTP, *IdHTTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
+    browser_ = screenBrowser(*IdFTP, *IdHTTP, ftpLogin());
     bindScreen(*this);
     details_ = new NfeDetails(*this, [this] { return browser_.get(); });
+    summary_ = new SummaryControl(*this);
     IdFTP->OnWaiting = clientWait.hook();
     IdHTTP->OnWaiting = clientWait.hook();
     netCtrlArqXMLNFe->OnWaiting = clientWait.hook();
@@ -94,6 +96,7 @@ void TfrmCtrlArqXMLNFe::FormClose(QObject* sender, Mrv::TCloseAction& action)
             throw Mrv::EAbort();
         transferLink.terminate();
     }
+    summary_->stop();
     browser_->disconnect();
     while (netCtrlArqXMLNFe->Connected())
         netCtrlArqXMLNFe->SetConnected(false);

@@ -39,6 +39,8 @@ namespace Cli_Vop31600 {
 class NfeDetails;
 class FindBar;
 class RemoteBrowser;
+class SummaryControl;
+struct FtpLogin;
 
 // The screen "Controle de Arquivos XML da NF-e": a remote file manager over the company's FTP store
 // (or the HTTP gateway), one directory at a time.
@@ -74,6 +76,7 @@ public:
     QAction* actNovoDir = nullptr;
     QAction* actLocalizar = nullptr;
     QAction* actBaixarListados = nullptr;
+    QAction* actResumo = nullptr;
 
     Platform::TClientDataSet cdsArquivos;
     Platform::TField* cdsArquivosDSDTHRMODIFICACAO = nullptr;
@@ -127,6 +130,8 @@ public:
     // Ctrl+F: the find bar. Ctrl+Shift+D (and the grid's menu): every file row shown, into one folder.
     void actLocalizarExecute(QObject* sender);
     void actBaixarListadosExecute(QObject* sender);
+    // Ctrl+R (and the grid's menu): "Resumo do diretório" over the XML files shown.
+    void actResumoExecute(QObject* sender);
     // The grid's context menu, built afresh each time it opens: one line per entry.
     void buildGridMenu(QMenu& menu);
 
@@ -136,6 +141,8 @@ public:
 
     // Whether the transfer worker still runs.
     bool transferRunning() const;
+    // How the screen logs in to its FTP server (whatever connection of its own it opens).
+    FtpLogin ftpLogin() const;
 
     // Shows the new screen and runs its show handler once (part of its creation).
     void showDesigned();
@@ -161,6 +168,7 @@ private:
     // FTP or the gateway, as the settings decide once they arrive.
     std::unique_ptr<RemoteBrowser> browser_;
     NfeDetails* details_ = nullptr;  // a child of the form
+    SummaryControl* summary_ = nullptr;  // a child of the form
 };
 
 // Opens the screen, or raises the one already open.

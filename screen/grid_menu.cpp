@@ -3,6 +3,7 @@
 
 #include "screen/details/nfe_details.h"
 #include "screen/find/find_bar.h"
+#include "screen/summary/summary_control.h"
 
 #include <QAction>
 #include <QMenu>
@@ -26,10 +27,13 @@ void TfrmCtrlArqXMLNFe::buildGridMenu(QMenu& menu)
     addCommand(menu, actBaixarListados, QStringLiteral("Baixar Todos os Arquivos Listados..."),
                idle && !cdsArquivos.IsEmpty());
     addCommand(menu, actLocalizar, QStringLiteral("Localizar"), true);
+    addCommand(menu, actResumo, QStringLiteral("Resumo do Diretório..."), !cdsArquivos.IsEmpty());
     if (details_)
         details_->addMenuEntries(menu);
 }
 
 void TfrmCtrlArqXMLNFe::actLocalizarExecute(QObject* /*sender*/) { panLocalizar->openBar(); }
+
+void TfrmCtrlArqXMLNFe::actResumoExecute(QObject* /*sender*/) { summary_->open(); }
 
 } // namespace Cli_Vop31600

@@ -13,10 +13,10 @@ constexpr auto Column = CommandPlace::ButtonColumn;
 
 QKeySequence ctrl(Qt::Key key) { return QKeySequence(Qt::CTRL | key); }
 
-const std::array<ScreenCommand, 10>& table()
+const std::array<ScreenCommand, 11>& table()
 {
     // Abort has no shortcut (Ctrl+A refreshes), yet its designed hint names Ctrl+A.
-    static const std::array<ScreenCommand, 10> commands{{
+    static const std::array<ScreenCommand, 11> commands{{
         {&F::btnHome, "btnHome", &F::actHome, "actHome", ctrl(Qt::Key_H), "Home", nullptr, Glyph::Home, 0, Bar, 0,
          &F::btnHomeClick, true},
         {&F::btnNivelAcima, "btnNivelAcima", &F::actNivelAcima, "actNivelAcima", ctrl(Qt::Key_Z), "Nível Acima",
@@ -39,6 +39,8 @@ const std::array<ScreenCommand, 10>& table()
         {nullptr, nullptr, &F::actBaixarListados, "actBaixarListados", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D),
          "Baixar Todos os Arquivos Listados", nullptr, Glyph::Download, 0, Column, 0, &F::actBaixarListadosExecute,
          true},
+        {nullptr, nullptr, &F::actResumo, "actResumo", ctrl(Qt::Key_R), "Resumo do diretório", nullptr, Glyph::Home, 0,
+         Bar, 0, &F::actResumoExecute, true},
     }};
     return commands;
 }

@@ -4,6 +4,7 @@
 
 #include "screen/details/nfe_details.h"
 #include "screen/find/find_bar.h"
+#include "screen/summary/summary_control.h"
 
 #include "platform/dataset/dataset_model.h"
 #include "platform/widgets/progress_bar.h"
@@ -70,5 +71,9 @@ QVariantMap ScreenScripting::scriptState() const
 }
 
 QVariant ScreenScripting::detailsState() const { return form_.details_ ? form_.details_->state() : QVariant(); }
+
+QVariant ScreenScripting::summaryState() const { return form_.summary_ ? form_.summary_->state() : QVariant(); }
+
+bool ScreenScripting::summaryReading() const { return form_.summary_ && form_.summary_->reading(); }
 
 } // namespace Cli_Vop31600

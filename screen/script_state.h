@@ -18,6 +18,8 @@ public:
     QVariantMap scriptState() const override;
     QVariant detailsState() const override;
     bool transferRunning() const override;
+    QVariant summaryState() const override;
+    bool summaryReading() const override;
 
 private:
     const TfrmCtrlArqXMLNFe& form_;

@@ -189,7 +189,7 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
             }
         }
     } catch (...) {
-        browser_ = screenBrowser(*IdFTP, *IdHTTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
+        browser_ = screenBrowser(*IdFTP, *IdHTTP, ftpLogin());
         try {
             disconnectLinks();
         } catch (...) {
@@ -197,8 +197,17 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
         Showavi::DeactiveShowAvi();
         throw;
     }
-    browser_ = screenBrowser(*IdFTP, *IdHTTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
+    browser_ = screenBrowser(*IdFTP, *IdHTTP, ftpLogin());
     disconnectLinks();
+}
+
+FtpLogin TfrmCtrlArqXMLNFe::ftpLogin() const
+{
+    FtpLogin login;
+    login.host = SFtpHosAddr;
+    login.user = SFtpUserId;
+    login.password = SFtpPassword;
+    return login;
 }
 
 } // namespace Cli_Vop31600

@@ -125,6 +125,61 @@ def event_xml(key, event_type, sequence, detail, when="2024-03-20T09:15:00-03:00
     return xml + '</procEventoNFe>\n'
 
 
+def voiding_xml(cnpj, uf, year, serie, first, last, status="102", reason="Inutilizacao de numero homologado"):
+    """The voiding of numbers first..last of a series (model 55), with the authority's answer."""
+    ident = "ID%02d%02d%s55%03d%09d%09d" % (uf, year % 100, cnpj, serie, first, last)
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
+            '<procInutNFe xmlns="http://www.portalfiscal.inf.br/nfe" versao="4.00">\n'
+            ' <inutNFe versao="4.00"><infInut Id="%s"><tpAmb>1</tpAmb><xServ>INUTILIZAR</xServ><cUF>%d</cUF>'
+            '<ano>%02d</ano><CNPJ>%s</CNPJ><mod>55</mod><serie>%d</serie><nNFIni>%d</nNFIni><nNFFin>%d</nNFFin>'
+            '<xJust>Falha no sistema emissor, numeracao pulada</xJust></infInut></inutNFe>\n'
+            ' <retInutNFe versao="4.00"><infInut><tpAmb>1</tpAmb><cStat>%s</cStat><xMotivo>%s</xMotivo>'
+            '<dhRecbto>%04d-%02d-10T09:00:00-03:00</dhRecbto><nProt>1%02d%013d</nProt></infInut></retInutNFe>\n'
+            '</procInutNFe>\n' % (ident, uf, year % 100, cnpj, serie, first, last, status, reason, year, 1, uf, first))
+
+
+def audit_month_files(signer, cnpj, org, uf, year, month, first, rng):
+    """A month as an accountant audits it, numbers first..first+11 of series 1, every document signed
+    by signer (nfe_signing.Holder): authorised first, +6 (also in a second file, a duplicate), +9, +10,
+    +11; +1 cancelled by an event; +2 denied; +3 and +4 missing; +7 missing but voided; +5 altered
+    after signing; +8 without protocol; a correction letter of first-1 (not among the files); one
+    truncated file. Returns name -> text."""
+    import nfe_signing
+    yymm = "%02d%02d" % (year % 100, month)
+
+    def key_of(number):
+        return nfe_key(uf, yymm, cnpj, 1, number, number * 7919 % 10 ** 8)
+
+    def invoice(number, protocol=None):
+        return nfe_xml(key_of(number), org, cnpj, uf, year, month, min(number - first + 1, 28), number, 1, rng,
+                       protocol)
+
+    def signed(number, protocol=None):
+        return nfe_signing.sign(invoice(number, protocol), signer)
+
+    files = {}
+    for number in (first, first + 1, first + 6, first + 9, first + 10, first + 11):
+        files[key_of(number) + "-nfe.xml"] = signed(number)
+    files[key_of(first + 2) + "-nfe.xml"] = signed(first + 2, protocol_xml(
+        key_of(first + 2), year, month, 3, "302", "Uso Denegado: Irregularidade fiscal do destinatário"))
+    altered = signed(first + 5)
+    start = altered.index("<vNF>") + 5
+    files[key_of(first + 5) + "-nfe.xml"] = altered[:start] + "9" + altered[start:]
+    files[key_of(first + 8) + "-nfe.xml"] = signed(first + 8, "")
+    files["cópia de " + key_of(first + 6) + "-nfe.xml"] = files[key_of(first + 6) + "-nfe.xml"]
+    when = "%04d-%02d-20T09:15:00-03:00" % (year, month)
+    files[key_of(first + 1) + "-canc.xml"] = nfe_signing.sign(event_xml(
+        key_of(first + 1), "110111", 1, "<nProt>1%s</nProt><xJust>Pedido cancelado pelo cliente antes da entrega"
+        "</xJust>" % key_of(first + 1)[-14:], when), signer)
+    files[key_of(first - 1) + "-cce.xml"] = nfe_signing.sign(event_xml(
+        key_of(first - 1), "110110", 1, "<xCorrecao>Endereço de entrega: Rua das Acácias, 120</xCorrecao>", when),
+        signer)
+    files["inutilizacao-%d-%d.xml" % (first + 7, first + 7)] = voiding_xml(cnpj, uf, year, 1, first + 7, first + 7)
+    whole = invoice(first + 12)
+    files["truncado.xml"] = whole[:len(whole) // 2]
+    return files
+
+
 EXAMPLES_DIR = "XMLFTP/Exemplos NF-e"
 
 

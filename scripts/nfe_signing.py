@@ -89,16 +89,21 @@ def _template(xml_text, digest):
 
 
 def _finish(doc):
-    """The signed text, with the protocol's digVal (when it has an empty one) set to the DigestValue."""
+    """The signed text, the authorisation's digVal (made when missing, filled when empty) set to the
+    DigestValue, as the authority's protocol carries it."""
     value = doc.find(".//{http://www.w3.org/2000/09/xmldsig#}DigestValue").text
-    for digest in doc.iter("{%s}digVal" % NFE_NS):
+    for info in doc.iter("{%s}infProt" % NFE_NS):
+        digest = info.find("{%s}digVal" % NFE_NS)
+        if digest is None:
+            digest = etree.Element("{%s}digVal" % NFE_NS)
+            info.find("{%s}cStat" % NFE_NS).addprevious(digest)
         if not (digest.text or "").strip():
             digest.text = value
     return '<?xml version="1.0" encoding="UTF-8"?>\n' + etree.tostring(doc, encoding="unicode") + "\n"
 
 
 def sign(xml_text, holder, digest="sha1"):
-    """The invoice or event signed by holder. An empty <digVal></digVal> in protNFe gets the digest."""
+    """The invoice or event signed by holder."""
     doc, content, signature = _template(xml_text, digest)
     context = xmlsec.SignatureContext()
     context.key = xmlsec.Key.from_memory(holder.key_pem(), xmlsec.constants.KeyDataFormatPem)

@@ -18,9 +18,7 @@ public:
     {
         while (ftp_.Connected())
             ftp_.Disconnect();
-        ftp_.Host = login_.host;
-        ftp_.Username = login_.user;
-        ftp_.Password = login_.password;
+        applyLogin(ftp_, login_);
         ftp_.Connect();
     }
 
@@ -84,6 +82,15 @@ private:
 };
 
 } // namespace
+
+void applyLogin(Platform::TIdFTP& client, const FtpLogin& login)
+{
+    client.Host = login.host;
+    client.Username = login.user;
+    client.Password = login.password;
+    client.UseTLS = login.useTls;
+    client.TrustedFingerprint = login.trustedFingerprint;
+}
 
 std::unique_ptr<RemoteBrowser> makeFtpBrowser(Platform::TIdFTP& client, FtpLogin login)
 {

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "platform/ftp/id_ftp.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace Platform {
-class TIdFTP;
 class TIdHTTP;
 struct GatewaySettings;
 } // namespace Platform
@@ -45,9 +46,18 @@ public:
     virtual bool busy() const { return false; }
 };
 
+// How the screen logs in to its FTP server. Every other connection the screen opens for itself (the
+// directory's summary) logs in the same way, TLS decisions included.
 struct FtpLogin {
     std::string host, user, password;
+    Platform::TIdUseTLS useTls = Platform::TIdUseTLS::utNoTLSSupport;
+    // The server certificate's fingerprint the screen accepted: a connection made away from the
+    // user-interface thread cannot ask, so it takes this one or none.
+    std::string trustedFingerprint;
 };
+
+// Sets client up to log in as login says (host, credentials, TLS); the one place that does.
+void applyLogin(Platform::TIdFTP& client, const FtpLogin& login);
 
 // Both browse through the screen's own clients, which outlive them.
 std::unique_ptr<RemoteBrowser> makeFtpBrowser(Platform::TIdFTP& client, FtpLogin login);

@@ -1,5 +1,6 @@
 #include "screen/details/nfe_details_window.h"
 
+#include "screen/design/tool_window.h"
 #include "screen/details/signature_box.h"
 
 #include <QApplication>
@@ -21,17 +22,9 @@ QString yesNo(bool value) { return value ? QStringLiteral("Sim") : QStringLitera
 // The window never takes the keys: the grid keeps them, so that moving on shows the next file.
 NfeDetailsWindow::NfeDetailsWindow(QWidget* screen) : QWidget(screen, Qt::Tool | Qt::WindowDoesNotAcceptFocus)
 {
-    setObjectName(QStringLiteral("frmDetalhesNFe"));
-    setWindowTitle(QStringLiteral("Detalhes da NF-e"));
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    setUpToolWindow(*this, "frmDetalhesNFe", QStringLiteral("Detalhes da NF-e"));
     auto* page = new QVBoxLayout(this);
-    lblArquivo = new QLabel(this);
-    lblArquivo->setObjectName(QStringLiteral("lblArquivo"));
-    lblArquivo->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QFont bold = lblArquivo->font();
-    bold.setBold(true);
-    lblArquivo->setFont(bold);
-    page->addWidget(lblArquivo);
+    lblArquivo = addHeadingLabel(*this, *page, "lblArquivo");
     lblErro = new QLabel(this);
     lblErro->setObjectName(QStringLiteral("lblErro"));
     lblErro->setWordWrap(true);
@@ -90,11 +83,7 @@ NfeDetailsWindow::NfeDetailsWindow(QWidget* screen) : QWidget(screen, Qt::Tool |
 
 QLabel* NfeDetailsWindow::addRow(QFormLayout& form, const QString& caption, const char* objectName)
 {
-    auto* value = new QLabel(form.parentWidget());
-    value->setObjectName(QString::fromLatin1(objectName));
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form.addRow(caption, value);
-    return value;
+    return addValueRow(form, caption, objectName);
 }
 
 void NfeDetailsWindow::copyKey()

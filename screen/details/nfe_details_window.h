@@ -4,8 +4,8 @@
 
 #include <QWidget>
 
-class QFormLayout;
 class QGroupBox;
+class QFormLayout;
 class QLabel;
 class QPushButton;
 

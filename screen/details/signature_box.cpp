@@ -1,5 +1,7 @@
 #include "screen/details/signature_box.h"
 
+#include "screen/design/tool_window.h"
+
 #include <QFormLayout>
 #include <QLabel>
 
@@ -14,44 +16,40 @@ SignatureBox::SignatureBox(QWidget* parent) : QGroupBox(QStringLiteral("Assinatu
 {
     setObjectName(QStringLiteral("grbAssinatura"));
     auto* form = new QFormLayout(this);
-    lblAssinatura = addRow(*form, QStringLiteral("Assinatura:"), "lblAssinatura");
-    lblAssinatura->setWordWrap(true);
-    lblTitular = addRow(*form, QStringLiteral("Titular do certificado:"), "lblTitular");
-    lblTitularDoc = addRow(*form, QStringLiteral("CNPJ/CPF do titular:"), "lblTitularDoc");
-    lblConfereEmitente = addRow(*form, QStringLiteral("Titular é o emitente:"), "lblConfereEmitente");
-    lblValidade = addRow(*form, QStringLiteral("Validade do certificado:"), "lblValidade");
-    lblCadeia = addRow(*form, QStringLiteral("Cadeia de certificação:"), "lblCadeia");
-    lblCadeia->setWordWrap(true);
-    lblProtocoloConfere = addRow(*form, QStringLiteral("Protocolo confere:"), "lblProtocoloConfere");
-}
-
-QLabel* SignatureBox::addRow(QFormLayout& form, const QString& caption, const char* objectName)
-{
-    auto* value = new QLabel(this);
-    value->setObjectName(QString::fromLatin1(objectName));
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form.addRow(caption, value);
-    return value;
+    const std::pair<const char*, const char*> rows[Rows] = {
+        {"Assinatura:", "lblAssinatura"},
+        {"Titular do certificado:", "lblTitular"},
+        {"CNPJ/CPF do titular:", "lblTitularDoc"},
+        {"Titular é o emitente:", "lblConfereEmitente"},
+        {"Validade do certificado:", "lblValidade"},
+        {"Cadeia de certificação:", "lblCadeia"},
+        {"Protocolo confere:", "lblProtocoloConfere"},
+    };
+    for (int row = 0; row < Rows; ++row)
+        values_[row] = addValueRow(*form, QString::fromUtf8(rows[row].first), rows[row].second);
+    values_[Verdict]->setWordWrap(true);
+    values_[Chain]->setWordWrap(true);
 }
 
 void SignatureBox::showSignature(const std::optional<Nfe::SignatureText>& signature)
 {
     const Nfe::SignatureText shown = signature.value_or(Nfe::SignatureText{});
+    QLabel* verdict = values_[Verdict];
     if (!signature)
-        lblAssinatura->setText(QStringLiteral("O arquivo não tem assinatura digital"));
+        verdict->setText(QStringLiteral("O arquivo não tem assinatura digital"));
     else if (shown.valid)
-        lblAssinatura->setText(QStringLiteral("Válida"));
+        verdict->setText(QStringLiteral("Válida"));
     else
-        lblAssinatura->setText(QStringLiteral("Inválida: %1").arg(shown.reason.value_or(QString())));
-    lblAssinatura->setStyleSheet(signature && !shown.valid ? QStringLiteral("color: #b00000;") : QString());
-    lblTitular->setText(shown.holder);
-    lblTitularDoc->setText(shown.document);
-    lblConfereEmitente->setText(signature && !shown.holder.isEmpty() ? yesNo(shown.matchesIssuer) : QString());
-    lblValidade->setText(shown.validity);
-    lblCadeia->setText(shown.chain);
-    lblProtocoloConfere->setText(!signature                ? QString()
-                                 : shown.protocolMatches ? yesNo(*shown.protocolMatches)
-                                                         : QStringLiteral("Sem protocolo"));
+        verdict->setText(QStringLiteral("Inválida: %1").arg(shown.reason.value_or(QString())));
+    verdict->setStyleSheet(signature && !shown.valid ? QStringLiteral("color: #b00000;") : QString());
+    values_[Holder]->setText(shown.holder);
+    values_[HolderDocument]->setText(shown.document);
+    values_[MatchesIssuer]->setText(signature && !shown.holder.isEmpty() ? yesNo(shown.matchesIssuer) : QString());
+    values_[Validity]->setText(shown.validity);
+    values_[Chain]->setText(shown.chain);
+    values_[ProtocolMatches]->setText(!signature                ? QString()
+                                      : shown.protocolMatches ? yesNo(*shown.protocolMatches)
+                                                              : QStringLiteral("Sem protocolo"));
 }
 
 } // namespace Cli_Vop31600

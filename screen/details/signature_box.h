@@ -4,15 +4,16 @@
 
 #include <QGroupBox>
 
+#include <array>
 #include <optional>
 
-class QFormLayout;
 class QLabel;
 
 namespace Cli_Vop31600 {
 
-// The "Assinatura digital" part of the details window: whether the file's signature holds, who
-// signed it, and why it does not hold (in red).
+// The "Assinatura digital" part of the details window: whether the file's signature holds (why not,
+// in red), who signed it, whether that is the issuer, the certificate's validity and chain, and
+// whether the protocol belongs to this content.
 class SignatureBox : public QGroupBox {
     Q_OBJECT
 public:
@@ -20,15 +21,8 @@ public:
     void showSignature(const std::optional<Nfe::SignatureText>& signature);
 
 private:
-    QLabel* addRow(QFormLayout& form, const QString& caption, const char* objectName);
-
-    QLabel* lblAssinatura = nullptr;
-    QLabel* lblTitular = nullptr;
-    QLabel* lblTitularDoc = nullptr;
-    QLabel* lblConfereEmitente = nullptr;
-    QLabel* lblValidade = nullptr;
-    QLabel* lblCadeia = nullptr;
-    QLabel* lblProtocoloConfere = nullptr;
+    enum Row { Verdict, Holder, HolderDocument, MatchesIssuer, Validity, Chain, ProtocolMatches, Rows };
+    std::array<QLabel*, Rows> values_{};  // lblAssinatura, lblTitular, ...
 };
 
 } // namespace Cli_Vop31600

@@ -19,7 +19,8 @@ void check(bool condition)
 void read(const QByteArray& bytes)
 {
     const Nfe::Document document = Nfe::parseDocument(bytes);
-    const bool understood = document.kind == Nfe::DocumentKind::Invoice || document.kind == Nfe::DocumentKind::Event;
+    const bool understood = document.kind == Nfe::DocumentKind::Invoice || document.kind == Nfe::DocumentKind::Event
+                            || document.kind == Nfe::DocumentKind::Voiding;
     check(understood == document.error.isEmpty());
     const Nfe::DetailsText details = Nfe::describe(document, QStringLiteral("nota.xml"), QLocale::c());
     check(details.error.has_value() != understood);
