@@ -1,13 +1,17 @@
 #!/usr/bin/python3
 """Builds a realistic store of NF-e XML files for the demo and the tests.
 
-Usage: make_demo_store.py DIR [--orgs N] [--months N] [--per-month N] [--big N] [--seed S]
+Usage: make_demo_store.py DIR [--orgs N] [--months N] [--per-month N] [--big N] [--seed S] [--demo-root FILE]
 
 Layout (names are UTF-8 on disk; the FTP fixture puts them on the wire as CP1252):
     EXEFTP/ RELFTP/ TMPFTP/ XMLFTP/            the four system directories
     XMLFTP/Organização N/AAAAMM/<44-digit key>-nfe.xml
     XMLFTP/Grande/                             with --big N: N small files, for the speed demo
-The output is deterministic: the same arguments give the same names, contents and times.
+Every invoice and event is signed with a demo certificate of its organisation, issued by a demo root
+made for the store (--demo-root writes it, for the demo to install). Organização 12/202403 is a month
+to audit (audit_month_files): gaps, a voiding, a cancellation, a denial, an altered file, a duplicate.
+The output is deterministic but for the signatures: the same arguments give the same names, sizes,
+times and contents; the demo's keys are made afresh.
 """
 
 import argparse
@@ -183,9 +187,10 @@ def audit_month_files(signer, cnpj, org, uf, year, month, first, rng):
 EXAMPLES_DIR = "XMLFTP/Exemplos NF-e"
 
 
-def example_files(seed=31600):
+def example_files(seed=31600, signing=None):
     """One file of each kind the details window tells apart: name -> text. Every key has a right check
-    digit except the file named for a wrong one."""
+    digit except the file named for a wrong one. With signing (DemoSigning), the invoices and events
+    are signed."""
     rng = random.Random(seed)
     cnpj = make_cnpj(rng)
     org = "Comércio de Alimentos São João"
@@ -218,6 +223,8 @@ def example_files(seed=31600):
                                                          "<xCorrecao>CFOP correto: 5405</xCorrecao>",
                                                          registered=False),
     }
+    if signing:
+        files = {name: signing.sign(text, cnpj, org) for name, text in files.items()}
     whole = invoice(508)
     files["truncado-" + key_of(508) + ".xml"] = whole[:len(whole) // 2]
     files["não é xml.xml"] = "Relatório de notas emitidas em março\n"
@@ -227,10 +234,10 @@ def example_files(seed=31600):
     return files
 
 
-def make_examples(root, seed=31600):
+def make_examples(root, seed=31600, signing=None):
     folder = os.path.join(root, EXAMPLES_DIR)
     os.makedirs(folder, exist_ok=True)
-    for name, text in example_files(seed).items():
+    for name, text in example_files(seed, signing).items():
         write_file(os.path.join(folder, name), text, BASE_TIME)
     os.utime(folder, (BASE_TIME, BASE_TIME))
 
@@ -241,7 +248,45 @@ def write_file(path, text, mtime):
     os.utime(path, (mtime, mtime))
 
 
-def make_organisation(root, number, months, per_month, rng):
+class DemoSigning:
+    """The demo's root and one signing certificate per organisation (all on one key: making keys is slow)."""
+
+    def __init__(self):
+        import nfe_signing
+        self.signing = nfe_signing
+        self.root = nfe_signing.make_authority("Autoridade Certificadora Raiz de Demonstração")
+        self.key = nfe_signing.new_key()
+        self.holders = {}
+
+    def holder(self, cnpj, name):
+        if cnpj not in self.holders:
+            self.holders[cnpj] = self.signing.make_holder(self.root, name.upper(), cnpj, serial=len(self.holders) + 2,
+                                                          not_before="2023-01-01", not_after="2025-06-30", key=self.key)
+        return self.holders[cnpj]
+
+    def sign(self, text, cnpj, name):
+        return self.signing.sign(text, self.holder(cnpj, name))
+
+    def write_root(self, path):
+        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(self.root.cert_pem())
+
+
+AUDIT = (12, 2024, 3)  # organisation, year, month
+
+
+def make_audit_month(month_dir, cnpj, org, uf, year, month, first, rng, signing):
+    written = []
+    files = audit_month_files(signing.holder(cnpj, org), cnpj, org, uf, year, month, first, rng)
+    for n, (name, text) in enumerate(sorted(files.items())):
+        path = os.path.join(month_dir, name)
+        write_file(path, text, time.mktime((year, month, 1 + n, 9, 30, 0, 0, 0, -1)))
+        written.append(path)
+    return written
+
+
+def make_organisation(root, number, months, per_month, rng, signing):
     """Creates XMLFTP/Organização <number>/AAAAMM/*.xml and returns the list of files written."""
     org_dir = os.path.join(root, "XMLFTP", "Organização %d" % number)
     os.makedirs(org_dir, exist_ok=True)
@@ -254,13 +299,19 @@ def make_organisation(root, number, months, per_month, rng):
         year, month = 2023 + (m + 6) // 12, (m + 6) % 12 + 1
         month_dir = os.path.join(org_dir, "%04d%02d" % (year, month))
         os.makedirs(month_dir, exist_ok=True)
+        if (number, year, month) == AUDIT:
+            written += make_audit_month(month_dir, cnpj, org, uf, year, month, nf_number + 1, rng, signing)
+            nf_number += 13
+            os.utime(month_dir, (BASE_TIME, BASE_TIME))
+            continue
         for _ in range(per_month):
             nf_number += 1
             day = rng.randrange(1, 29)
             key = nfe_key(uf, "%02d%02d" % (year % 100, month), cnpj, 1, nf_number, rng.randrange(10 ** 8))
             path = os.path.join(month_dir, key + "-nfe.xml")
             mtime = time.mktime((year, month, day, rng.randrange(7, 19), rng.randrange(60), 0, 0, 0, -1))
-            write_file(path, nfe_xml(key, org, cnpj, uf, year, month, day, nf_number, 1, rng), mtime)
+            write_file(path, signing.sign(nfe_xml(key, org, cnpj, uf, year, month, day, nf_number, 1, rng), cnpj, org),
+                       mtime)
             written.append(path)
         os.utime(month_dir, (BASE_TIME, BASE_TIME))
     os.utime(org_dir, (BASE_TIME, BASE_TIME))
@@ -285,14 +336,18 @@ def make_big_dir(root, entries, rng):
     os.utime(big, (BASE_TIME, BASE_TIME))
 
 
-def make_store(root, orgs=(1, 2, 3, 12), months=3, per_month=20, big=0, seed=31600):
-    """Writes the store under root; returns the number of NF-e files written (without the big dir)."""
+def make_store(root, orgs=(1, 2, 3, 12), months=3, per_month=20, big=0, seed=31600, demo_root=None):
+    """Writes the store under root; returns the number of NF-e files written (without the big dir).
+    demo_root: where to write the demo root certificate that the signatures chain to."""
     rng = random.Random(seed)
+    signing = DemoSigning()
+    if demo_root:
+        signing.write_root(demo_root)
     make_system_dirs(root)
     count = 0
     for number in orgs:
-        count += len(make_organisation(root, number, months, per_month, rng))
-    make_examples(root, seed)
+        count += len(make_organisation(root, number, months, per_month, rng, signing))
+    make_examples(root, seed, signing)
     if big:
         make_big_dir(root, big, rng)
     for name in SYSTEM_DIRS:
@@ -308,10 +363,11 @@ def main(argv):
     parser.add_argument("--per-month", type=int, default=15)
     parser.add_argument("--big", type=int, default=0, help="add XMLFTP/Grande with this many entries")
     parser.add_argument("--seed", type=int, default=31600)
+    parser.add_argument("--demo-root", help="write the demo root certificate (PEM) here")
     args = parser.parse_args(argv)
     orgs = sorted(set(range(1, args.orgs + 1)) | {12})
     os.makedirs(args.dir, exist_ok=True)
-    count = make_store(args.dir, orgs, args.months, args.per_month, args.big, args.seed)
+    count = make_store(args.dir, orgs, args.months, args.per_month, args.big, args.seed, args.demo_root)
     print("%d NF-e files in %d organisations under %s" % (count, len(orgs), args.dir))
     return 0
 

@@ -112,8 +112,10 @@ void SummaryControl::abort()
 
 void SummaryControl::stop()
 {
-    if (reader_)
+    if (reader_) {
         reader_->stop();
+        reader_->WaitFor();
+    }
     reader_.reset();
     state_.reading = false;
 }

@@ -29,7 +29,8 @@ public:
 
     // Opens the window over the XML files shown now and reads them; while a reading runs, raises it.
     void open();
-    // The screen closes: the reading stops (the reader ends by itself, owning what it uses).
+    // The screen or the window closes: the reading stops, and is waited for (a wait slice, or the
+    // parse of the file at hand), so that no reader outlives the screen.
     void stop();
     // From the start of a reading until the window has shown its end.
     bool reading() const { return static_cast<bool>(reader_); }
