@@ -7,6 +7,8 @@
 #include <openssl/x509v3.h>
 
 #include <ctime>
+#include <map>
+#include <mutex>
 
 namespace Nfe {
 namespace {
@@ -34,7 +36,9 @@ bool allDigits(const QString& text)
 
 void CertificateFree::operator()(X509* certificate) const { X509_free(certificate); }
 
-Certificate readCertificate(const QByteArray& bytes)
+namespace {
+
+Certificate decode(const QByteArray& bytes)
 {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
     if (Certificate der{d2i_X509(nullptr, &data, bytes.size())})
@@ -42,6 +46,29 @@ Certificate readCertificate(const QByteArray& bytes)
     std::unique_ptr<BIO, decltype(&BIO_free)> pem(BIO_new_mem_buf(bytes.constData(), static_cast<int>(bytes.size())),
                                                   &BIO_free);
     return Certificate(pem ? PEM_read_bio_X509(pem.get(), nullptr, nullptr, nullptr) : nullptr);
+}
+
+} // namespace
+
+Certificate readCertificate(const QByteArray& bytes)
+{
+    // A month's files carry a few certificates many times over (one per issuer), and decoding one
+    // costs OpenSSL 3 more than the rest of a check: each is decoded once.
+    constexpr std::size_t kKept = 256;
+    static std::mutex mutex;
+    static std::map<QByteArray, Certificate> decoded;
+    std::lock_guard lock(mutex);
+    auto found = decoded.find(bytes);
+    if (found == decoded.end()) {
+        Certificate certificate = decode(bytes);
+        if (!certificate)
+            return nullptr;
+        if (decoded.size() >= kKept)
+            decoded.clear();
+        found = decoded.emplace(bytes, std::move(certificate)).first;
+    }
+    X509_up_ref(found->second.get());
+    return Certificate(found->second.get());
 }
 
 QString commonName(X509* certificate, bool issuer)

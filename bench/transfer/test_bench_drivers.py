@@ -162,3 +162,13 @@ def test_probe_fails_loudly_on_a_missing_row(tmp_path):
     with BenchWorld("127.0.86.203", str(tmp_path)) as world:
         with pytest.raises(RuntimeError, match="no row named"):
             transfer_bench.Runner(BIN_DIR, world).ours("download", "absent.xml", tmp_path / "out.xml")
+
+
+@needs_programs
+def test_small_real_run_of_the_summary_and_the_signature_check():
+    sys.path.insert(0, str(REPO / "bench" / "summary"))
+    import summary_bench
+    figures = summary_bench.run(BIN_DIR, files=20, server="pyftpdlib", ftp_host="127.0.86.205")
+    assert figures["files"] == figures["notas"] == figures["autorizadas"] == 20
+    assert 0 < figures["second_s"] and 0 < figures["first_s"] and figures["max_gui_gap_ms"] > 0
+    assert 0 < figures["signature"]["SignatureCheck"] and 7000 < figures["invoice_bytes"] < 9000

@@ -53,6 +53,8 @@ SummaryWindow::SummaryWindow(QWidget* screen) : QWidget(screen, Qt::Tool)
     grdResumo->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdResumo->verticalHeader()->hide();
     grdResumo->horizontalHeader()->setStretchLastSection(true);
+    // Column widths from a sample of rows: measuring every cell of thousands would stall the screen.
+    grdResumo->horizontalHeader()->setResizeContentsPrecision(50);
     page->addWidget(grdResumo, 1);
 
     lblTotais = new QLabel(this);
