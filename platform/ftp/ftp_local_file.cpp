@@ -153,7 +153,7 @@ void TIdFTP::sendFile(const std::string& localPath, const std::string& remote, b
         throw FtpError(systemError("Não foi possível ler o arquivo local", localPath));
     if (S_ISDIR(st.st_mode))
         throw FtpError("\"" + localPath + "\" é uma pasta, não um arquivo.");
-    if (offset > st.st_size || ::lseek(file.fd, offset, SEEK_SET) != offset)
+    if (offset > 0 && (offset > st.st_size || ::lseek(file.fd, offset, SEEK_SET) != offset))
         throw FtpError("Não é possível continuar o envio de \"" + localPath + "\": o arquivo local mudou.");
     Impl::Source source = [&](char* p, std::size_t n) -> std::size_t {
         for (;;) {
