@@ -3,6 +3,7 @@
 #include "screen/browse/remote_browser.h"
 #include "screen/design/screen_design.h"
 #include "screen/details/nfe_details.h"
+#include "screen/log/protocol_log_view.h"
 #include "screen/summary/summary_control.h"
 #include "screen/screen_globals.h"
 
@@ -26,9 +27,10 @@ TfrmCtrlArqXMLNFe::TfrmCtrlArqXMLNFe(QWidget* owner)
     // The module global names the screen before its own handlers run.
     frmCtrlArqXMLNFe = this;
     designScreen(*this);
-    browser_ = screenBrowser(*IdFTP, *IdHTTP, ftpLogin());
+    browser_ = screenBrowser(*IdFTP, *IdHTTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
     bindScreen(*this);
     details_ = new NfeDetails(*this, [this] { return browser_.get(); });
+    protocolLog_ = new ProtocolLogView(*this);
     summary_ = new SummaryControl(*this);
     IdFTP->OnWaiting = clientWait.hook();
     IdHTTP->OnWaiting = clientWait.hook();

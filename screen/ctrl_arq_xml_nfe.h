@@ -37,10 +37,10 @@ enum class TIdStatus;
 namespace Cli_Vop31600 {
 
 class NfeDetails;
+class ProtocolLogView;
 class FindBar;
 class RemoteBrowser;
 class SummaryControl;
-struct FtpLogin;
 
 // The screen "Controle de Arquivos XML da NF-e": a remote file manager over the company's FTP store
 // (or the HTTP gateway), one directory at a time.
@@ -141,8 +141,6 @@ public:
 
     // Whether the transfer worker still runs.
     bool transferRunning() const;
-    // How the screen logs in to its FTP server (whatever connection of its own it opens).
-    FtpLogin ftpLogin() const;
 
     // Shows the new screen and runs its show handler once (part of its creation).
     void showDesigned();
@@ -168,7 +166,8 @@ private:
     // FTP or the gateway, as the settings decide once they arrive.
     std::unique_ptr<RemoteBrowser> browser_;
     NfeDetails* details_ = nullptr;  // a child of the form
-    SummaryControl* summary_ = nullptr;  // a child of the form
+    ProtocolLogView* protocolLog_ = nullptr;  // Ctrl+L; a child of the form
+    SummaryControl* summary_ = nullptr;  // Ctrl+R; a child of the form
 };
 
 // Opens the screen, or raises the one already open.

@@ -189,7 +189,7 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
             }
         }
     } catch (...) {
-        browser_ = screenBrowser(*IdFTP, *IdHTTP, ftpLogin());
+        browser_ = screenBrowser(*IdFTP, *IdHTTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
         try {
             disconnectLinks();
         } catch (...) {
@@ -197,17 +197,8 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
         Showavi::DeactiveShowAvi();
         throw;
     }
-    browser_ = screenBrowser(*IdFTP, *IdHTTP, ftpLogin());
+    browser_ = screenBrowser(*IdFTP, *IdHTTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
     disconnectLinks();
-}
-
-FtpLogin TfrmCtrlArqXMLNFe::ftpLogin() const
-{
-    FtpLogin login;
-    login.host = SFtpHosAddr;
-    login.user = SFtpUserId;
-    login.password = SFtpPassword;
-    return login;
 }
 
 } // namespace Cli_Vop31600

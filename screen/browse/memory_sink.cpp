@@ -1,5 +1,10 @@
 #include "screen/browse/memory_sink.h"
 
+#include "platform/ftp/ftp_errors.h"
+#include "platform/ftp/id_ftp.h"
+
+#include <ostream>
+
 namespace Cli_Vop31600 {
 
 FileTooLarge::FileTooLarge(std::int64_t limit)
@@ -23,6 +28,21 @@ MemorySink::int_type MemorySink::overflow(int_type byte)
         return traits_type::not_eof(byte);
     const char c = traits_type::to_char_type(byte);
     return xsputn(&c, 1) == 1 ? byte : traits_type::eof();
+}
+
+std::string readFtpFile(Platform::TIdFTP& ftp, const std::string& name, std::int64_t expectedSize, std::int64_t maxBytes)
+{
+    MemorySink sink(maxBytes);
+    std::ostream out(&sink);
+    ftp.TransferType(Platform::TIdFTPTransferType::ftBinary);
+    try {
+        ftp.Get(name, out, expectedSize);
+    } catch (const Platform::FtpError&) {
+        if (sink.exceeded())
+            throw FileTooLarge(maxBytes);
+        throw;
+    }
+    return sink.take();
 }
 
 } // namespace Cli_Vop31600

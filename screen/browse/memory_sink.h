@@ -5,6 +5,10 @@
 #include <streambuf>
 #include <string>
 
+namespace Platform {
+class TIdFTP;
+}
+
 namespace Cli_Vop31600 {
 
 // A file read for a look at it (never written to disk) passed its limit.
@@ -34,5 +38,9 @@ private:
     bool exceeded_ = false;
     std::string data_;
 };
+
+// A file of the FTP session's directory into memory: TYPE I, RETR name (exactly expectedSize bytes
+// when it is not -1). Throws FileTooLarge once more than maxBytes arrive, else what the client throws.
+std::string readFtpFile(Platform::TIdFTP& ftp, const std::string& name, std::int64_t expectedSize, std::int64_t maxBytes);
 
 } // namespace Cli_Vop31600

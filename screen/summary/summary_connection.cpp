@@ -2,6 +2,7 @@
 
 #include "screen/browse/memory_sink.h"
 
+#include "platform/common/protocol_log.h"
 #include "platform/common/wait_hook.h"
 #include "platform/ftp/ftp_errors.h"
 #include "platform/http/id_http.h"
@@ -12,7 +13,7 @@ std::string SummarySource::identity() const
 {
     if (gateway)
         return "gateway\n" + settings.connectionString + "\n" + settings.port;
-    return "ftp\n" + login.host + "\n" + login.user;
+    return "ftp\n" + ftp.host + ":" + std::to_string(ftp.port) + "\n" + ftp.user;
 }
 
 SummaryConnection::SummaryConnection(SummarySource source, const std::atomic<bool>& stop)
@@ -24,36 +25,38 @@ SummaryConnection::~SummaryConnection() { close(); }
 
 void SummaryConnection::open()
 {
-    if (source_.gateway) {
-        http_ = std::make_unique<Platform::TIdHTTP>();
-        http_->StopRequested = [this] { return stop_.load(); };
-        browser_ = makeGatewayBrowser(*http_, source_.settings);
-    } else {
+    try {
+        if (source_.gateway) {
+            http_ = std::make_unique<Platform::TIdHTTP>();
+            http_->StopRequested = [this] { return stop_.load(); };
+            browser_ = makeGatewayBrowser(*http_, source_.settings);
+            browser_->changeDir(source_.directory);
+            return;
+        }
         ftp_ = std::make_unique<Platform::TIdFTP>();
+        applyFtpProfile(*ftp_, source_.ftp);
+        ftp_->OnLog = Platform::ProtocolLog::sink("resumo " + source_.ftp.host + ":" + std::to_string(source_.ftp.port));
         // Runs on the worker thread and serves nothing: it only lets a stop end the wait at once.
         ftp_->OnWaiting = [this] {
             if (stop_)
                 throw Platform::WaitCancelled();
         };
-        browser_ = makeFtpBrowser(*ftp_, source_.login);
-    }
-    try {
-        browser_->connect();
-        browser_->changeDir(source_.directory);
+        ftp_->Connect();
+        ftp_->ChangeDir(source_.directory);
     } catch (const Platform::WaitCancelled&) {
         throw;
     } catch (const std::exception& error) {
-        browser_.reset();
+        close();
         throw SummaryReadError(true, error.what());
     }
 }
 
 std::string SummaryConnection::read(const std::string& name, std::int64_t expectedSize, std::int64_t maxBytes)
 {
-    if (!browser_)
+    if (!ftp_ && !browser_)
         open();
     try {
-        return browser_->read(name, expectedSize, maxBytes);
+        return ftp_ ? readFtpFile(*ftp_, name, expectedSize, maxBytes) : browser_->read(name, expectedSize, maxBytes);
     } catch (const FileTooLarge&) {
         throw;
     } catch (const Platform::WaitCancelled&) {
@@ -77,9 +80,12 @@ std::string SummaryConnection::read(const std::string& name, std::int64_t expect
 
 void SummaryConnection::close() noexcept
 {
-    if (browser_)
-        browser_->disconnect();
     browser_.reset();
+    http_.reset();
+    if (ftp_) {
+        ftp_->Disconnect();
+        ftp_.reset();
+    }
 }
 
 } // namespace Cli_Vop31600

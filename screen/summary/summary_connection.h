@@ -2,6 +2,7 @@
 
 #include "screen/browse/remote_browser.h"
 
+#include "transfer/transfer_job.h"
 #include "platform/http/gateway_client.h"
 
 #include <atomic>
@@ -18,7 +19,7 @@ namespace Cli_Vop31600 {
 // Where the summary reads from: the screen's server and directory, as they are when it starts.
 struct SummarySource {
     bool gateway = false;
-    FtpLogin login;                     // FTP
+    Cli_Vop31601::FtpProfile ftp;        // as the screen's session logs in (TLS and mode included)
     Platform::GatewaySettings settings;  // the gateway
     std::string directory;              // the path box
 
@@ -38,8 +39,9 @@ private:
 };
 
 // The summary's own connection (never the screen's), used on its worker thread alone: its own
-// client of the screen's kind, logged in and in the directory at the first read. Every wait on the
-// network ends within a wait slice once stop is set.
+// client of the screen's kind, logged in and in the directory at the first read. Over FTP it speaks
+// TLS as the screen's session does and takes only the certificate the screen accepted (it never asks).
+// Every wait on the network ends within a wait slice once stop is set.
 class SummaryConnection {
 public:
     SummaryConnection(SummarySource source, const std::atomic<bool>& stop);

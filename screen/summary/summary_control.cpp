@@ -46,7 +46,7 @@ SummarySource SummaryControl::source() const
 {
     SummarySource source;
     source.gateway = boHttp;
-    source.login = form_.ftpLogin();
+    source.ftp = form_.transferLink.ftpProfile();
     source.settings = Platform::GatewaySettings{stConnectStr, SHttpPort, InHttpHttps};
     source.directory = form_.edtDiretorio->text().toStdString();
     return source;

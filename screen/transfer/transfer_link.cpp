@@ -1,5 +1,8 @@
 #include "screen/transfer/transfer_link.h"
 
+#include "screen/browse/remote_browser.h"
+#include "screen/trust/tls_trust.h"
+
 #include "screen/ctrl_arq_xml_nfe.h"
 #include "screen/screen_globals.h"
 #include "transfer/transfer_worker.h"
@@ -27,9 +30,7 @@ Cli_Vop31601::TransferJob TransferLink::job(int tag) const
     Cli_Vop31601::ConnectionProfile& connection = job.connection;
     connection.mode = Dbgeral::boHttp ? Cli_Vop31601::TransferMode::Gateway : Cli_Vop31601::TransferMode::Ftp;
     connection.gateway = {stConnectStr, Dbgeral::SHttpPort, Dbgeral::InHttpHttps};
-    connection.ftp.host = form_.SFtpHosAddr;
-    connection.ftp.user = form_.SFtpUserId;
-    connection.ftp.password = form_.SFtpPassword;
+    connection.ftp = ftpProfile();
     job.directory = form_.edtDiretorio->text().toStdString();
     job.hasRow = !form_.cdsArquivos.IsEmpty();
     if (job.hasRow) {
@@ -42,6 +43,28 @@ Cli_Vop31601::TransferJob TransferLink::job(int tag) const
     for (std::size_t i = 0; i < job.messages.size(); ++i)
         job.messages[i] = form_.msgPadrao->Msg(keys[i]);
     return job;
+}
+
+Cli_Vop31601::FtpProfile TransferLink::ftpProfile() const
+{
+    Cli_Vop31601::FtpProfile ftp;
+    ftp.host = form_.SFtpHosAddr;
+    ftp.user = form_.SFtpUserId;
+    ftp.password = form_.SFtpPassword;
+    // A connection of its own speaks to the server as the screen's session found it: passive once
+    // active mode was refused, TLS with the certificate the screen accepted.
+    ftp.passive = form_.IdFTP->Passive;
+    const TransferTls tls = form_.browser_->transferTls();
+    if (tls.known) {
+        ftp.tls = tls.mode;
+        ftp.fingerprint = tls.fingerprint;
+    } else {
+        const TlsTrust trust;
+        const std::string server = form_.SFtpHosAddr + ":21";
+        ftp.tls = trust.requiresTls(server) ? Platform::TIdUseTLS::utUseRequireTLS : Platform::TIdUseTLS::utUseExplicitTLS;
+        ftp.fingerprint = trust.acceptedFingerprint(server);
+    }
+    return ftp;
 }
 
 bool TransferLink::refuseSecond()

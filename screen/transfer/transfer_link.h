@@ -35,6 +35,9 @@ public:
     void start(int tag);
     // Every file row shown, into one folder (screen/transfer/batch_download.cpp).
     void startBatch();
+    // How a connection of the screen's own, apart from its session (the worker's, the summary's),
+    // logs in to the FTP server: the settings' login, and the mode and TLS the session found.
+    Cli_Vop31601::FtpProfile ftpProfile() const;
     // While a transfer runs: says so and returns true.
     bool refuseSecond();
     // From a transfer's start until its final notification.
