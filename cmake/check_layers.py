@@ -18,7 +18,7 @@ LAYERS = {
     "screen": (("vop_screen", "vop_listing"),
                {"nfe", "transfer", "mrv", "platform/common", "platform/ftp", "platform/http", "platform/dataset",
                 "platform/widgets"}),
-    "transfer": (("vop_transfer",), {"mrv", "platform/common", "platform/ftp", "platform/http"}),
+    "transfer": (("vop_transfer",), {"platform/common", "platform/ftp", "platform/http"}),
     "nfe": (("vop_nfe",), set()),
     "mrv": (("_mrv",), {"platform/common", "platform/http"}),
     "platform/common": (("vop_platform_common",), set()),

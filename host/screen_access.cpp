@@ -1,8 +1,9 @@
 #include "host/screen_access.h"
 
+#include "mrv/scripted_screen.h"
+
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMetaObject>
 #include <QTableView>
 
 #include <stdexcept>
@@ -40,26 +41,24 @@ QTableView* findGrid(QWidget* screen)
 
 QVariantMap screenState(QWidget* screen)
 {
-    QVariantMap state;
-    if (!QMetaObject::invokeMethod(screen, "scriptState", Qt::DirectConnection, Q_RETURN_ARG(QVariantMap, state)))
-        throw std::runtime_error("the screen has no scriptState()");
-    return state;
+    const Mrv::ScriptedScreen* scripted = Mrv::scriptedScreen(screen);
+    if (!scripted)
+        throw std::runtime_error("the screen registered no script access");
+    return scripted->scriptState();
 }
 
 QVariant detailsState(QWidget* screen)
 {
-    QVariant details;
-    if (!screen || !QMetaObject::invokeMethod(screen, "detailsState", Qt::DirectConnection, Q_RETURN_ARG(QVariant, details)))
-        return QVariant();
-    return details;
+    const Mrv::ScriptedScreen* scripted = Mrv::scriptedScreen(screen);
+    return scripted ? scripted->detailsState() : QVariant();
 }
 
 bool transferRunning(QWidget* screen)
 {
-    bool running = false;
-    if (!QMetaObject::invokeMethod(screen, "transferRunning", Qt::DirectConnection, Q_RETURN_ARG(bool, running)))
-        throw std::runtime_error("the screen has no transferRunning()");
-    return running;
+    const Mrv::ScriptedScreen* scripted = Mrv::scriptedScreen(screen);
+    if (!scripted)
+        throw std::runtime_error("the screen registered no script access");
+    return scripted->transferRunning();
 }
 
 } // namespace Host

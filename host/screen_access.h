@@ -22,12 +22,13 @@ QList<QWidget*> allScreens(QMdiArea* area);
 QMdiSubWindow* subWindowOf(QWidget* screen);  // the MDI child holding the screen
 QTableView* findGrid(QWidget* screen);        // nullptr when the screen has no grid
 
-// The form's own report of its state (Q_INVOKABLE scriptState()); throws when the form lacks it.
+// The screen's state as its module registered it (Mrv::ScriptedScreen); throws when it registered
+// none.
 QVariantMap screenState(QWidget* screen);
-// What the screen's NF-e details window shows (Q_INVOKABLE detailsState()): null while it is closed
-// or when the form has no such window.
+// What the screen's NF-e details window shows: null while it is closed, or when the screen has none
+// or registered nothing.
 QVariant detailsState(QWidget* screen);
-// Whether a transfer worker runs (Q_INVOKABLE transferRunning()); throws when the form lacks it.
+// Whether a transfer worker of the screen runs; throws when it registered nothing.
 bool transferRunning(QWidget* screen);
 
 } // namespace Host

@@ -1,8 +1,6 @@
 // The screen's three states (ready, busy, unavailable), Abort and the connection lamp.
 #include "screen/ctrl_arq_xml_nfe.h"
 
-#include "transfer/transfer_worker.h"
-
 #include "platform/widgets/status_bar.h"
 
 #include <QPainter>
@@ -23,13 +21,12 @@ void TfrmCtrlArqXMLNFe::ControlaComponentes(bool enable, bool idle)
     btnExcluir->setEnabled(enable);
     dbgArquivos->setEnabled(enable);
     // A failed reload during a transfer passes "idle"; Abort stays available while the worker runs.
-    btnAbortar->setEnabled(!enable && (!idle || transferActive_));
+    btnAbortar->setEnabled(!enable && (!idle || transferLink.active()));
 }
 
 void TfrmCtrlArqXMLNFe::btnAbortarClick(QObject* /*sender*/)
 {
-    if (auto worker = ThrTransfer.lock())
-        worker->Terminate();
+    transferLink.terminate();
 }
 
 void TfrmCtrlArqXMLNFe::StatusBarDrawPanel(QPainter& canvas, const QRect& rect)

@@ -1,19 +1,16 @@
 #pragma once
 
+#include "screen/script_state.h"
+#include "screen/transfer/transfer_link.h"
+#include "screen/wait/client_wait.h"
+
 #include "mrv/file_dialogs.h"
 #include "mrv/rotigeral.h"
-#include "platform/common/wait_hook.h"
 #include "platform/dataset/client_dataset.h"
-#include "platform/widgets/frame_pacer.h"
-#include "transfer/transfer_job.h"
-#include "transfer/transfer_view.h"
 
 #include <QPixmap>
-#include <QPointer>
-#include <QVariantMap>
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,10 +34,6 @@ class TProgressBar;
 enum class TIdStatus;
 } // namespace Platform
 
-namespace Cli_Vop31601 {
-class TThrCtrlArqXMLNFe;
-} // namespace Cli_Vop31601
-
 namespace Cli_Vop31600 {
 
 class NfeDetails;
@@ -49,7 +42,7 @@ class RemoteBrowser;
 
 // The screen "Controle de Arquivos XML da NF-e": a remote file manager over the company's FTP store
 // (or the HTTP gateway), one directory at a time.
-class TfrmCtrlArqXMLNFe : public Mrv::TfrmRotiGeral, public Cli_Vop31601::TransferView {
+class TfrmCtrlArqXMLNFe : public Mrv::TfrmRotiGeral {
     Q_OBJECT
 public:
     explicit TfrmCtrlArqXMLNFe(QWidget* owner = nullptr);
@@ -97,6 +90,12 @@ public:
     std::unique_ptr<Platform::TIdFTP> IdFTP;
     std::unique_ptr<Platform::TIdHTTP> IdHTTP;
 
+    // The screen's parts: waiting without freezing, its side of a transfer, and its state for the
+    // host's script driver.
+    ClientWait clientWait;
+    TransferLink transferLink;
+    ScreenScripting scripting;
+
     // --- handlers and methods ---------------------------------------------------------------
     void FormCreate(QObject* sender) override;
     void FormShow(QObject* sender);
@@ -135,65 +134,21 @@ public:
     void btnAbortarClick(QObject* sender);
     void StatusBarDrawPanel(QPainter& canvas, const QRect& rect);
 
-    // --- state the worker and the script driver read ----------------------------------------
-    const std::string& ftpHost() const { return SFtpHosAddr; }
-    const std::string& ftpUser() const { return SFtpUserId; }
-    const std::string& ftpPassword() const { return SFtpPassword; }
-    bool habilitado() const { return boHabilitado; }
-    bool processoParado() const { return boProcessoParado; }
-
-    Q_INVOKABLE QVariantMap scriptState() const;
-    Q_INVOKABLE bool transferRunning() const;
-    // What the "Detalhes da NF-e" window shows (null while it is closed).
-    Q_INVOKABLE QVariant detailsState() const;
-
-    // --- the view the transfer worker reports to --------------------------------------------
-    std::optional<std::string> chooseSaveTarget(const std::string& offeredName) override;
-    void enterTransferState(bool enable, bool idle) override;
-    void showProgress(const Cli_Vop31601::ProgressUpdate& update) override;
-    void reportBatchFailures(const std::string& text) override;
-    // The worker's end lets a closed screen be released.
-    void transferEnded() override;
-    bool closing() const { return releaseWhenIdle_; }
-    // True while one of the screen's own clients waits for a reply and events are served meanwhile.
-    bool clientWaiting() const { return clientWaits_ > 0; }
+    // Whether the transfer worker still runs.
+    bool transferRunning() const;
 
     // Shows the new screen and runs its show handler once (part of its creation).
     void showDesigned();
 
 protected:
     void Release() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildDesign();
-    void buildCommandButtons();
-    void buildActions();
-    void bindHandlers();
-    void installGridMenu();
-    void startTransfer(int tag);
-    Cli_Vop31601::TransferJob transferJob(int tag) const;
-    // After the worker's final reload: paints go out as they come again.
-    void stopPacingFrames();
-    // Starts a prepared job as the screen's one transfer.
-    void runTransfer(Cli_Vop31601::TransferJob job);
-    bool refuseSecondTransfer();
-    void enterUnavailable(const std::exception& error);
-    // FTP or the gateway, as the settings decide once they arrive.
-    void chooseBrowser();
-
-    // Waiting without freezing (client_wait.cpp): the screen's own clients serve paint and timer
-    // events while they wait; a close meanwhile ends the wait and is carried out after it.
-    void installWaitHooks();
-    void serveWhileWaiting();
-    Platform::WaitHook waitHook();
-    bool refuseCloseDuringWait();
-    // Runs a handler as the application does, silent about a wait that the screen's close ended.
-    void runGuarded(const std::function<void()>& handler);
-    void reportUnlessClosing(const std::exception& error);
+    // The parts split out of the form read its private state.
+    friend class TransferLink;
+    friend class ScreenScripting;
 
     int InImagemConexao = 0;
-    std::weak_ptr<Cli_Vop31601::TThrCtrlArqXMLNFe> ThrTransfer;  // the worker owns itself
     std::string SFtpHosAddr;
     std::string SFtpUserId;
     std::string SFtpPassword;
@@ -203,16 +158,9 @@ private:
     bool boProcessoParado = false;
 
     bool shown_ = false;
-    bool transferActive_ = false;  // from a transfer's start until its final notification
-    bool releaseWhenIdle_ = false;
+    // FTP or the gateway, as the settings decide once they arrive.
     std::unique_ptr<RemoteBrowser> browser_;
-    NfeDetails* details_ = nullptr;   // a child of the form
-    // Paces the window's repaints to one a frame while a transfer reloads the listing after every
-    // file; a child of the form, watching the top-level window the form is in at the transfer's start.
-    QPointer<Platform::FramePacer> framePacer_;
-    int clientWaits_ = 0;             // nested event serving inside the screen's clients' waits
-    bool closeDuringWait_ = false;    // a close came during a wait: every wait ends until it is done
-    std::string batchFolder_;  // the folder the last batch went to, offered again
+    NfeDetails* details_ = nullptr;  // a child of the form
 };
 
 // Opens the screen, or raises the one already open.

@@ -1,10 +1,9 @@
-// Delete, New directory and the starts of Download and Upload.
+// Delete, New directory and the starts of Download, Upload and the batch download.
 #include "screen/ctrl_arq_xml_nfe.h"
 
 #include "screen/screen_globals.h"
 #include "screen/protected_paths.h"
-#include "screen/remote_browser.h"
-#include "transfer/transfer_worker.h"
+#include "screen/browse/remote_browser.h"
 
 #include "mrv/consiste.h"
 #include "mrv/prompts.h"
@@ -40,7 +39,7 @@ void TfrmCtrlArqXMLNFe::btnExcluirClick(QObject* /*sender*/)
             || cdsArquivos.state() != Platform::TClientDataSet::State::Browse)
             return;
         // Delete is disabled while a transfer runs but Ctrl+E still fires: refused before the question.
-        if (transferActive_)
+        if (transferLink.active())
             Consiste::MensErro(msgPadrao->Msg("TRANSF_EM_ANDAMENTO"), true);
         if (msgPadrao->ShowMsg("CONF_EXCLUSAO", Mrv::DialogType::Confirmation, 0)
             != static_cast<int>(Mrv::ModalResult::Yes))
@@ -50,7 +49,7 @@ void TfrmCtrlArqXMLNFe::btnExcluirClick(QObject* /*sender*/)
         browser_->remove(name, cdsArquivosBOISDIRECTORY->AsBoolean());
         ChangeDir(browser_->currentDir());
     } catch (const std::exception& error) {
-        reportUnlessClosing(error);
+        clientWait.reportUnlessClosing(error);
     }
 }
 
@@ -73,60 +72,26 @@ void TfrmCtrlArqXMLNFe::btnNovoDirClick(QObject* /*sender*/)
     } catch (const std::exception& error) {
         if (cdsArquivos.ControlsDisabled())
             cdsArquivos.EnableControls();
-        reportUnlessClosing(error);
+        clientWait.reportUnlessClosing(error);
     }
 }
 
 void TfrmCtrlArqXMLNFe::btnUploadClick(QObject* /*sender*/)
 {
-    if (refuseSecondTransfer())
+    if (transferLink.refuseSecond())
         return;
     if (!opdUpload->Execute())
         return;
-    startTransfer(btnUpload->Tag());
+    transferLink.start(btnUpload->Tag());
 }
 
 void TfrmCtrlArqXMLNFe::sbtConfirmaClick(QObject* /*sender*/)
 {
-    if (refuseSecondTransfer())
+    if (transferLink.refuseSecond())
         return;
-    startTransfer(sbtConfirma->Tag());
+    transferLink.start(sbtConfirma->Tag());
 }
 
-bool TfrmCtrlArqXMLNFe::refuseSecondTransfer()
-{
-    if (!transferRunning() && !transferActive_)
-        return false;
-    Consiste::MensErro(msgPadrao->Msg("TRANSF_EM_ANDAMENTO"), false);
-    return true;
-}
-
-void TfrmCtrlArqXMLNFe::startTransfer(int tag)
-{
-    if (refuseSecondTransfer())
-        return;
-    runTransfer(transferJob(tag));
-}
-
-void TfrmCtrlArqXMLNFe::runTransfer(Cli_Vop31601::TransferJob job)
-{
-    transferActive_ = true;
-    if (!framePacer_ || framePacer_->watched() != window()) {
-        if (framePacer_) {
-            framePacer_->setActive(false);
-            framePacer_->deleteLater();
-        }
-        framePacer_ = new Platform::FramePacer(window(), this);
-    }
-    framePacer_->setActive(true);
-    cdsArquivosAfterScroll(cdsArquivos);
-    ThrTransfer = Cli_Vop31601::TThrCtrlArqXMLNFe::Create(std::move(job), Cli_Vop31601::ViewHandle(this));
-}
-
-void TfrmCtrlArqXMLNFe::stopPacingFrames()
-{
-    if (framePacer_)
-        framePacer_->setActive(false);
-}
+void TfrmCtrlArqXMLNFe::actBaixarListadosExecute(QObject* /*sender*/) { transferLink.startBatch(); }
 
 } // namespace Cli_Vop31600

@@ -25,9 +25,9 @@ void TfrmCtrlArqXMLNFe::CarregaGrid(const std::vector<std::string>& lines)
     // During a transfer the listing is reloaded after every file: the cells repaint only when the
     // rows in view changed.
     std::optional<Platform::UnchangedViewGuard> unchanged;
-    if (transferActive_)
+    if (transferLink.active())
         unchanged.emplace(dbgArquivos);
-    const Platform::WaitHook hook = waitHook();
+    const Platform::WaitHook hook = clientWait.hook();
     Platform::WaitPacer pacer(hook);
     cdsArquivos.DisableControls();
     try {

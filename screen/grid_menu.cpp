@@ -1,14 +1,11 @@
 // The grid's context menu and the find bar's command.
 #include "screen/ctrl_arq_xml_nfe.h"
 
-#include "screen/find_bar.h"
-#include "screen/nfe_details.h"
-
-#include "mrv/application.h"
+#include "screen/details/nfe_details.h"
+#include "screen/find/find_bar.h"
 
 #include <QAction>
 #include <QMenu>
-#include <QTableView>
 
 namespace Cli_Vop31600 {
 namespace {
@@ -23,20 +20,9 @@ void addCommand(QMenu& menu, QAction* command, const QString& label, bool enable
 
 } // namespace
 
-void TfrmCtrlArqXMLNFe::installGridMenu()
-{
-    dbgArquivos->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(dbgArquivos, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        QMenu menu(this);
-        menu.setObjectName(QStringLiteral("mnuArquivos"));
-        buildGridMenu(menu);
-        menu.exec(dbgArquivos->viewport()->mapToGlobal(at));
-    });
-}
-
 void TfrmCtrlArqXMLNFe::buildGridMenu(QMenu& menu)
 {
-    const bool idle = boHabilitado && !transferActive_;
+    const bool idle = boHabilitado && !transferLink.active();
     addCommand(menu, actBaixarListados, QStringLiteral("Baixar Todos os Arquivos Listados..."),
                idle && !cdsArquivos.IsEmpty());
     addCommand(menu, actLocalizar, QStringLiteral("Localizar"), true);

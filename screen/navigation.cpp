@@ -3,9 +3,8 @@
 #include "screen/ctrl_arq_xml_nfe.h"
 
 #include "screen/listing_parser.h"
-#include "screen/nfe_details.h"
-#include "screen/remote_browser.h"
-#include "transfer/transfer_worker.h"
+#include "screen/details/nfe_details.h"
+#include "screen/browse/remote_browser.h"
 
 #include "mrv/consiste.h"
 #include "mrv/prompts.h"
@@ -16,13 +15,16 @@
 #include <QTableView>
 
 namespace Cli_Vop31600 {
+namespace {
 
-void TfrmCtrlArqXMLNFe::enterUnavailable(const std::exception& error)
+void enterUnavailable(TfrmCtrlArqXMLNFe& form, const std::exception& error)
 {
-    ControlaComponentes(false, true);
-    btnAbortar->setEnabled(transferActive_);
-    reportUnlessClosing(error);
+    form.ControlaComponentes(false, true);
+    form.btnAbortar->setEnabled(form.transferLink.active());
+    form.clientWait.reportUnlessClosing(error);
 }
+
+} // namespace
 
 void TfrmCtrlArqXMLNFe::ChangeDir(const std::string& path)
 {
@@ -39,7 +41,7 @@ void TfrmCtrlArqXMLNFe::ChangeDir(const std::string& path)
         }
         CarregaGrid(browser_->list());
     } catch (const std::exception& error) {
-        enterUnavailable(error);
+        enterUnavailable(*this, error);
     }
 }
 
@@ -48,7 +50,7 @@ void TfrmCtrlArqXMLNFe::AtualizaFTP()
     try {
         browser_->connect();
     } catch (const std::exception& error) {
-        enterUnavailable(error);
+        enterUnavailable(*this, error);
     }
 }
 
@@ -75,7 +77,7 @@ void TfrmCtrlArqXMLNFe::dbgArquivosDblClick(QObject* /*sender*/)
         ChangeDir(cdsArquivosDSNOME->AsString());
         return;
     }
-    startTransfer(0);
+    transferLink.start(0);
 }
 
 void TfrmCtrlArqXMLNFe::dbgArquivosTitleClick(const std::string& fieldName)
@@ -86,7 +88,7 @@ void TfrmCtrlArqXMLNFe::dbgArquivosTitleClick(const std::string& fieldName)
 void TfrmCtrlArqXMLNFe::cdsArquivosAfterScroll(Platform::TClientDataSet& /*dataSet*/)
 {
     // While a transfer runs, neither a second download nor a delete may start from the grid.
-    const RowCommands commands = transferActive_ ? RowCommands{} : rowCommandsFor(cdsArquivos);
+    const RowCommands commands = transferLink.active() ? RowCommands{} : rowCommandsFor(cdsArquivos);
     btnExcluir->setEnabled(commands.deleteEnabled);
     sbtConfirma->setEnabled(commands.downloadEnabled);
     if (details_)

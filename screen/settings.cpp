@@ -2,7 +2,7 @@
 #include "screen/ctrl_arq_xml_nfe.h"
 
 #include "screen/screen_globals.h"
-#include "screen/remote_browser.h"
+#include "screen/browse/remote_browser.h"
 
 #include "mrv/consiste.h"
 #include "mrv/net_connection.h"
@@ -138,12 +138,12 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
             linkB->SetConnected(false);
     };
     try {
-        linkA = temporaryLink("Bib.rdmDBGeral", waitHook());
+        linkA = temporaryLink("Bib.rdmDBGeral", clientWait.hook());
         ownedHttpTable() = std::make_unique<Platform::TClientDataSet>();
         cdsHttp = ownedHttpTable().get();
         loadDataPacket(*cdsHttp, Consiste::CheckResultServ(linkA->AppServer("GetHttp"), true, 0));
 
-        linkB = temporaryLink("Bib.rdmLocalCache", waitHook());
+        linkB = temporaryLink("Bib.rdmLocalCache", clientWait.hook());
         const Poco::Dynamic::Var cache = linkB->AppServer("GetTableData", {""});
         stConnectStr = cache.isEmpty() ? std::string() : cache.convert<std::string>();
 
@@ -189,7 +189,7 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
             }
         }
     } catch (...) {
-        chooseBrowser();
+        browser_ = screenBrowser(*IdFTP, *IdHTTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
         try {
             disconnectLinks();
         } catch (...) {
@@ -197,16 +197,8 @@ void TfrmCtrlArqXMLNFe::DadosFTP()
         Showavi::DeactiveShowAvi();
         throw;
     }
-    chooseBrowser();
+    browser_ = screenBrowser(*IdFTP, *IdHTTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
     disconnectLinks();
-}
-
-void TfrmCtrlArqXMLNFe::chooseBrowser()
-{
-    if (boHttp)
-        browser_ = busyTracking(makeGatewayBrowser(*IdHTTP, {stConnectStr, SHttpPort, InHttpHttps}));
-    else
-        browser_ = busyTracking(makeFtpBrowser(*IdFTP, {SFtpHosAddr, SFtpUserId, SFtpPassword}));
 }
 
 } // namespace Cli_Vop31600

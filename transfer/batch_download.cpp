@@ -2,14 +2,12 @@
 #include "transfer/transfer_worker.h"
 
 #include "transfer/batch_report.h"
-#include "transfer/local_file_error.h"
 #include "transfer/partial_file.h"
 #include "transfer/progress_format.h"
 #include "transfer/progress_reporter.h"
+#include "transfer/transfer_channel.h"
 
-#include "platform/ftp/ftp_errors.h"
-#include "platform/ftp/id_ftp.h"
-#include "platform/http/id_http.h"
+#include "platform/common/local_file_error.h"
 
 #include <filesystem>
 #include <thread>
@@ -21,36 +19,33 @@ namespace fs = std::filesystem;
 
 const char* const batchCompleteText = "Transferência Completa (%s Arquivos, %s Bytes Recebidos em %s Segundos).";
 
-std::string reasonOf(const std::exception& error)
+std::string withoutFullStop(std::string text)
 {
-    if (const auto* reply = dynamic_cast<const Platform::FtpError*>(&error); reply && reply->ReplyCode() == 550)
-        return std::string("não encontrado ou recusado pelo servidor (") + error.what() + ")";
-    if (const auto* status = dynamic_cast<const Platform::HttpError*>(&error); status && status->StatusCode() == 404)
-        return "não encontrado no servidor";
-    std::string text = error.what();
     if (!text.empty() && text.back() == '.')
         text.pop_back();
     return text;
 }
 
-} // namespace
-
-bool TThrCtrlArqXMLNFe::connectionLost(const std::exception& error) const
+// A file's line in the closing report.
+std::string reasonOf(const TransferError& error)
 {
-    if (dynamic_cast<const LocalFileError*>(&error))
-        return false;
-    if (http_)
-        // A reply with a status came over a working connection; anything else did not.
-        return !dynamic_cast<const Platform::HttpError*>(&error);
-    return dynamic_cast<const Platform::FtpConnectionLost*>(&error) || dynamic_cast<const Platform::FtpTimeout*>(&error)
-        || !FtpCliente || !FtpCliente->Connected();
+    switch (error.kind()) {
+    case TransferError::Kind::Unavailable:
+        return std::string("não encontrado ou recusado pelo servidor (") + error.what() + ")";
+    case TransferError::Kind::NotFound:
+        return "não encontrado no servidor";
+    default:
+        return withoutFullStop(error.what());
+    }
 }
+
+} // namespace
 
 void TThrCtrlArqXMLNFe::downloadBatchFile(const BatchFile& file)
 {
-    const std::string target = (fs::path(folder_) / fs::path(file.name)).string();
-    PartialFile partial(target);
-    if (!fetchInto(file.name, partial, " na pasta escolhida"))
+    const std::string target = (fs::path(job_.folder) / fs::path(file.name)).string();
+    PartialFile partial(target, "na pasta escolhida");
+    if (!fetchInto(file.name, partial))
         return;
     ++batchWritten_;
     std::error_code ignored;
@@ -58,21 +53,30 @@ void TThrCtrlArqXMLNFe::downloadBatchFile(const BatchFile& file)
     batchBytes_ += ignored ? 0 : static_cast<std::int64_t>(bytes);
 }
 
+bool TThrCtrlArqXMLNFe::pauseForServer()
+{
+    const auto resume = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!Terminated() && std::chrono::steady_clock::now() < resume)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return !Terminated();
+}
+
 void TThrCtrlArqXMLNFe::downloadBatch()
 {
     // Busy once for the whole batch: the listing reloads now and at the end, not per file.
     enterState(false, false);
     batchStart_ = std::chrono::steady_clock::now();
-    InQtdArquivos = static_cast<std::int32_t>(batchFiles_.size());
-    openDownloadConnection();
+    const std::vector<BatchFile>& files = job_.batchFiles;
+    InQtdArquivos = static_cast<std::int32_t>(files.size());
+    ConnectaFTP();
     bool reconnected = false;
     std::size_t i = 0;
-    while (i < batchFiles_.size() && !boCancelado) {
+    while (i < files.size() && !boCancelado) {
         if (Terminated()) {
             boCancelado = true;
             break;
         }
-        const BatchFile& file = batchFiles_[i];
+        const BatchFile& file = files[i];
         InArquivoAtual = static_cast<std::int32_t>(i + 1);
         if (const auto reason = unusableLocalName(file.name)) {
             batchFailures_.emplace_back(file.name, *reason);
@@ -82,38 +86,42 @@ void TThrCtrlArqXMLNFe::downloadBatch()
         try {
             downloadBatchFile(file);
             reconnected = false;
-        } catch (const Platform::HttpCancelled&) {
-            boCancelado = true;
-        } catch (const std::exception& error) {
-            if (Terminated()) {
+        } catch (const TransferError& error) {
+            if (error.kind() == TransferError::Kind::Cancelled) {
+                boCancelado = true;
+            } else if (Terminated()) {
                 boCancelado = true;
                 break;
-            }
-            if (connectionLost(error)) {
+            } else if (error.kind() != TransferError::Kind::ConnectionLost) {
+                batchFailures_.emplace_back(file.name, reasonOf(error));
+            } else {
                 std::string cause = error.what();
                 if (!reconnected) {
                     // Once per loss: the same file again over a new connection, after a pause that
                     // lets a restarting server come back (Abort is heard during it).
                     reconnected = true;
-                    const auto resume = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-                    while (!Terminated() && std::chrono::steady_clock::now() < resume)
-                        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                    if (Terminated()) {
+                    if (!pauseForServer()) {
                         boCancelado = true;
                         break;
                     }
                     try {
-                        openDownloadConnection();
+                        ConnectaFTP();
                         continue;
                     } catch (const std::exception& again) {
                         cause = again.what();
                     }
                 }
-                for (std::size_t rest = i; rest < batchFiles_.size(); ++rest)
-                    batchFailures_.emplace_back(batchFiles_[rest].name, "conexão perdida (" + cause + ")");
+                for (std::size_t rest = i; rest < files.size(); ++rest)
+                    batchFailures_.emplace_back(files[rest].name, "conexão perdida (" + cause + ")");
                 break;
             }
-            batchFailures_.emplace_back(file.name, reasonOf(error));
+        } catch (const Platform::LocalFileError& error) {
+            if (Terminated()) {
+                boCancelado = true;
+                break;
+            }
+            // The file could not be written here or put in place: the connection is not to blame.
+            batchFailures_.emplace_back(file.name, withoutFullStop(error.what()));
         }
         ++i;
     }
@@ -123,7 +131,7 @@ void TThrCtrlArqXMLNFe::downloadBatch()
 void TThrCtrlArqXMLNFe::finishBatch()
 {
     if (boCancelado) {
-        progress_->setText(batchCancelledText(messages_[3], batchWritten_));
+        progress_->setText(batchCancelledText(job_.messages[3], batchWritten_));
     } else {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - batchStart_).count();
         progress_->setText(formatMessage(batchCompleteText,

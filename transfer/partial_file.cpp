@@ -1,16 +1,18 @@
 #include "transfer/partial_file.h"
 
-#include "transfer/local_file_error.h"
 
-#include "platform/common/net_error_text.h"
+#include "platform/common/local_file_error.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 namespace Cli_Vop31601 {
 namespace fs = std::filesystem;
 
-PartialFile::PartialFile(const std::string& target) : target_(target)
+PartialFile::PartialFile(const std::string& target, std::string shownAs)
+    : target_(target), shownAs_(std::move(shownAs))
 {
     std::random_device random;
     const fs::path path(target);
@@ -27,14 +29,28 @@ PartialFile::~PartialFile()
     fs::remove(path_, ignored);
 }
 
+std::ofstream PartialFile::create() const
+{
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw Platform::LocalFileError::Told("não foi possível criar o arquivo " + shownAs_, path_, errno);
+    return out;
+}
+
+void PartialFile::finish(std::ofstream& out) const
+{
+    out.close();
+    if (!out)
+        throw Platform::LocalFileError::Told("não foi possível gravar o arquivo " + shownAs_, path_, errno);
+}
+
 void PartialFile::commit()
 {
     std::error_code error;
     fs::rename(path_, target_, error);
     // The message names the user's file, never the temporary one.
     if (error)
-        throw LocalFileError("Não foi possível gravar o arquivo \"" + target_ + "\": "
-                             + Platform::describeSystemError(error.value()) + ".");
+        throw Platform::LocalFileError("Não foi possível gravar o arquivo", target_, error.value());
     committed_ = true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <string>
 
 namespace Cli_Vop31601 {
@@ -9,18 +10,27 @@ namespace Cli_Vop31601 {
 // cancelled or is left by a stopping worker takes its temporary file with it.
 class PartialFile {
 public:
-    explicit PartialFile(const std::string& target);
+    // shownAs: how a failure to write the file names it to the user (its path, or the folder's role).
+    PartialFile(const std::string& target, std::string shownAs);
     ~PartialFile();
     PartialFile(const PartialFile&) = delete;
     PartialFile& operator=(const PartialFile&) = delete;
 
     const std::string& path() const { return path_; }
-    // Renames the temporary file over the target. Throws LocalFileError naming the target and the
-    // cause (a folder standing at the target, no permission): the connection is not to blame.
+    const std::string& target() const { return target_; }
+    // The temporary file, empty, open for writing. Throws Platform::LocalFileError about path() when
+    // it cannot be created.
+    std::ofstream create() const;
+    // Closes what create() gave. Throws Platform::LocalFileError about path() when not everything
+    // written reached the file.
+    void finish(std::ofstream& out) const;
+    // Renames the temporary file over the target. Throws Platform::LocalFileError naming the target
+    // and the cause (a folder standing at the target, no permission).
     void commit();
 
 private:
     std::string target_;
+    std::string shownAs_;
     std::string path_;
     bool committed_ = false;
 };

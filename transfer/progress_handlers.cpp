@@ -44,13 +44,13 @@ bool TThrCtrlArqXMLNFe::workProgress(Platform::TWorkMode mode, std::int64_t coun
     if (averageSpeed(count, secondsSince(DtInicio), speed))
         setAverageSpeed(speed);
     const std::string speedText = formatSpeed(averageSpeedNow(), localeDecimalSeparator());
-    if (batch_)
-        progress_->setText(formatMessage(batchProgressText_, {speedText, std::to_string(InArquivoAtual),
+    if (job_.batch)
+        progress_->setText(formatMessage(job_.batchProgressText, {speedText, std::to_string(InArquivoAtual),
                                                               std::to_string(InQtdArquivos)}));
     else if (mode == Platform::TWorkMode::wmRead)
-        progress_->setText(messages_[0] + speedText);
+        progress_->setText(job_.messages[0] + speedText);
     else
-        progress_->setText(formatMessage(messages_[1], {speedText, std::to_string(InArquivoAtual),
+        progress_->setText(formatMessage(job_.messages[1], {speedText, std::to_string(InArquivoAtual),
                                                          std::to_string(InQtdArquivos)}));
     progress_->setPosition(count);
     progress_->publish(false);
@@ -59,7 +59,7 @@ bool TThrCtrlArqXMLNFe::workProgress(Platform::TWorkMode mode, std::int64_t coun
 
 void TThrCtrlArqXMLNFe::workEnd(Platform::TWorkMode /*mode*/)
 {
-    if (batch_) {
+    if (job_.batch) {
         // One file of several: the batch's own text comes at its end.
         InTamanho = 0;
         progress_->setPosition(0);
@@ -67,10 +67,10 @@ void TThrCtrlArqXMLNFe::workEnd(Platform::TWorkMode /*mode*/)
         return;
     }
     if (boCancelado) {
-        progress_->setText(messages_[3]);
+        progress_->setText(job_.messages[3]);
     } else {
         const std::string elapsed = formatElapsed(secondsSince(DtInicio), localeTimeSeparator());
-        progress_->setText(formatMessage(messages_[2], {std::to_string(InTamanho > 0 ? InTamanho : transferBytes_), elapsed}));
+        progress_->setText(formatMessage(job_.messages[2], {std::to_string(InTamanho > 0 ? InTamanho : transferBytes_), elapsed}));
     }
     InTamanho = 0;
     progress_->setPosition(0);
@@ -78,16 +78,15 @@ void TThrCtrlArqXMLNFe::workEnd(Platform::TWorkMode /*mode*/)
     setAverageSpeed(0.0);
 }
 
-void TThrCtrlArqXMLNFe::IdFTPWorkBegin(Platform::TWorkMode mode, std::int64_t expected)
+void TThrCtrlArqXMLNFe::IdFTPWorkBegin(Platform::TWorkMode /*mode*/, std::int64_t expected)
 {
-    // A STOR that has begun may leave part of the file on the server.
-    if (mode == Platform::TWorkMode::wmWrite)
-        uploadToRemove_ = true;
+    carried_ = 0;
     workBegin(expected);
 }
 
 void TThrCtrlArqXMLNFe::_IdFTPWork(Platform::TWorkMode mode, std::int64_t count)
 {
+    carried_ = count;
     if (!workProgress(mode, count) && FtpCliente) {
         // Over FTP the transfer is abandoned at once: abort, then drop the data connection.
         FtpCliente->Abort();
@@ -95,7 +94,12 @@ void TThrCtrlArqXMLNFe::_IdFTPWork(Platform::TWorkMode mode, std::int64_t count)
     }
 }
 
-void TThrCtrlArqXMLNFe::IdFTPWorkEnd(Platform::TWorkMode mode) { workEnd(mode); }
+void TThrCtrlArqXMLNFe::IdFTPWorkEnd(Platform::TWorkMode mode)
+{
+    // The completion text states what was carried, not what was announced.
+    InTamanho = carried_;
+    workEnd(mode);
+}
 
 void TThrCtrlArqXMLNFe::_IdHttpWorkBegin(Platform::TWorkMode /*mode*/, std::int64_t expected) { workBegin(expected); }
 

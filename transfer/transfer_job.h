@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/http/gateway_client.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -16,14 +18,27 @@ struct BatchFile {
     std::int64_t size = -1;
 };
 
+// How the worker reaches the FTP server.
+struct FtpProfile {
+    std::string host, user, password;
+    int port = 21;
+    bool passive = false;  // active mode: the server opens the data connections
+};
+
+// How a job reaches the server, decided when the job is built: the worker opens its one transfer
+// channel from it (transfer/transfer_channel.h). What a connection must be opened with (a TLS
+// requirement, the certificate it must present) belongs here too.
+struct ConnectionProfile {
+    TransferMode mode = TransferMode::Ftp;
+    FtpProfile ftp;
+    Platform::GatewaySettings gateway;
+};
+
 // Everything a transfer needs, read on the user-interface thread at the moment it starts; the
 // worker reads nothing of the screen after that.
 struct TransferJob {
     int tag = 0;  // the starting button's tag: 0 downloads, 1 uploads, anything else does nothing
-    TransferMode mode = TransferMode::Ftp;
-    std::string host, user, password;          // FTP, port 21, active mode
-    std::string connectionString, httpPort;    // the gateway
-    int https = 0;
+    ConnectionProfile connection;
     std::string directory;                     // the directory shown when the transfer started
     bool hasRow = false;                       // the current row, when the table has one
     bool rowIsDirectory = false;

@@ -43,6 +43,8 @@ public:
     explicit ViewHandle(Screen* screen) : guard_(screen), view_(screen)
     {
     }
+    // A view that a screen holds: it lives as long as that screen.
+    ViewHandle(QObject* screen, TransferView* view) : guard_(screen), view_(view) {}
     TransferView* get() const { return guard_ ? view_ : nullptr; }
 
 private:

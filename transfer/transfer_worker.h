@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +21,7 @@ namespace Cli_Vop31601 {
 
 class PartialFile;
 class ProgressReporter;
+class TransferChannel;
 
 // One transfer job on its own thread: the download of the current row's file or the upload of the
 // open dialog's selection, over its own FTP connection or through the HTTP gateway. The screen is
@@ -32,6 +32,7 @@ public:
     static std::shared_ptr<TThrCtrlArqXMLNFe> Create(TransferJob job, ViewHandle view);
     ~TThrCtrlArqXMLNFe() override;
 
+    // Opens the job's channel: a fresh FTP session on the shown directory, or a new gateway client.
     void ConnectaFTP();
     void UpdateControlaComponentes();
 
@@ -64,63 +65,42 @@ private:
     // file noted and passed over, a lost connection opened again once.
     void downloadBatch();
     void downloadBatchFile(const BatchFile& file);
-    bool connectionLost(const std::exception& error) const;
+    // The pause before a lost connection is opened again; false when Abort came meanwhile.
+    bool pauseForServer();
     void finishBatch();
     bool chooseDownloadTarget();
-    bool chooseUploadFiles();
-    // Opens the job's connection, binary over FTP.
-    void openDownloadConnection();
     void download();
-    // Fetches one remote name over the open connection into partial (FTP: SIZE, then RETR of that
-    // size; gateway: GET of the file endpoint) and commits it unless the transfer was cancelled.
-    // Returns whether it committed. `place` ends the local error texts (" /path" or " na pasta
-    // escolhida"). Throws Platform::FtpError (and its kinds), Platform::HttpError, HttpCancelled,
-    // LocalFileError when the partial file cannot be created, written or put in place.
-    bool fetchInto(const std::string& remoteName, PartialFile& partial, const std::string& place);
-    void uploadFtp();
-    void uploadGateway();
+    // Fetches one remote name over the open channel into partial (its size first, then the data)
+    // and commits it unless the transfer was cancelled. Returns whether it committed. Throws what the
+    // channel throws, and Platform::LocalFileError when the file cannot be put in place.
+    bool fetchInto(const std::string& remoteName, PartialFile& partial);
+    void upload();
     void cleanUp();
     void removePartialUpload();
     void enterState(bool enable, bool idle);
     void reportFailure(const std::string& cause);
-    // A gateway request on the shown directory for one remote name (plus any further arguments).
-    std::string gatewayUrl(const std::string& endpoint, const std::string& name,
-                           std::vector<std::pair<std::string, std::string>> extra = {}) const;
     void workBegin(std::int64_t expected);
     bool workProgress(Platform::TWorkMode mode, std::int64_t count);
     void workEnd(Platform::TWorkMode mode);
 
+    // The job, as the screen gave it when the transfer started.
+    const TransferJob job_;
     ViewHandle view_;
     std::unique_ptr<ProgressReporter> progress_;
+    // The one connection of the job, FTP or gateway as its profile says; its client lives in
+    // FtpCliente or HttpCliente.
+    std::unique_ptr<TransferChannel> channel_;
 
-    // The job, as the screen gave it when the transfer started.
-    bool http_ = false;
-    bool isDirectory_ = false;
-    bool hasRow_ = false;
-    std::string remoteName_;
-    std::string directory_;
-    std::string host_, user_, password_;
-    std::string connectStr_, httpPort_;
-    int httpsFlag_ = 0;
-    std::string localPath_;
-    std::vector<std::string> files_;
-    // The file being sent must go from the server at clean-up: over FTP once its STOR began, over
-    // the gateway only when it arrived whole after a cancel.
-    bool uploadToRemove_ = false;
+    std::string localPath_;          // the single download's target, as the save dialog gave it
     std::int64_t transferBytes_ = 0;  // the byte count the completion text reports
     std::int64_t carried_ = 0;        // bytes the FTP transfer has carried so far
     bool failed_ = false;
     std::string failure_;
-    std::array<std::string, 5> messages_;
 
-    bool batch_ = false;
-    std::vector<BatchFile> batchFiles_;
-    std::string folder_;
-    std::string batchProgressText_;
     std::vector<std::pair<std::string, std::string>> batchFailures_;  // name, reason
     std::int32_t batchWritten_ = 0;
     std::int64_t batchBytes_ = 0;
-    std::chrono::steady_clock::time_point batchStart_;  // VEL_DOWNLOAD, VEL_UPLOAD, TRANSF_COMPLETA, TRANSF_CANCELADA, TRANSF_FALHOU
+    std::chrono::steady_clock::time_point batchStart_;
 };
 
 } // namespace Cli_Vop31601

@@ -31,7 +31,7 @@ const char* const kUsage = "usage: bench_details_moves --server HOST:PORT --move
 // The 44 digits the window shows for the current row, or "" while it shows another row.
 QString shownKey(const Cli_Vop31600::TfrmCtrlArqXMLNFe& form)
 {
-    QString key = form.detailsState().toMap().value(QStringLiteral("chave")).toString();
+    QString key = form.scripting.detailsState().toMap().value(QStringLiteral("chave")).toString();
     key.remove(QLatin1Char(' '));
     return key;
 }

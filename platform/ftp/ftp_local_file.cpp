@@ -5,6 +5,7 @@
 #include "platform/ftp/download_room.h"
 #include "platform/ftp/ftp_client_impl.h"
 #include "platform/ftp/ftp_command.h"
+#include "platform/common/local_file_error.h"
 #include "platform/common/net_error_text.h"
 
 #include <fcntl.h>
@@ -50,6 +51,8 @@ struct DownloadPipe {
     }
 };
 
+const char* const writeFailed = "Falha ao gravar o arquivo local";
+
 std::string systemError(const std::string& what, const std::string& path)
 {
     return what + " \"" + path + "\": " + describeSystemError(errno) + ".";
@@ -65,13 +68,14 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
     file.fd = ::open(localPath.c_str(), flags, 0644);
     if (file.fd < 0) {
-        if (errno == EEXIST)
-            throw FtpError("O arquivo local \"" + localPath + "\" já existe.");
-        throw FtpError(systemError("Não foi possível criar o arquivo local", localPath));
+        const int error = errno;
+        if (error == EEXIST)
+            throw LocalFileError::Told("O arquivo local \"" + localPath + "\" já existe.", localPath, error);
+        throw LocalFileError("Não foi possível criar o arquivo local", localPath, error);
     }
     DownloadRoom room;
     if (!room.reserve(file.fd, size))
-        throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
+        throw LocalFileError(writeFailed, localPath, errno);
     // Socket to file through a pipe: the bytes never pass through our memory. Without a pipe of a
     // block's room, through the buffer.
     DownloadPipe pipe;
@@ -96,10 +100,8 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
             p += w;
             n -= static_cast<std::size_t>(w);
         }
-        if (writeError != 0) {
-            errno = writeError;
-            throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
-        }
+        if (writeError != 0)
+            throw LocalFileError(writeFailed, localPath, writeError);
     };
     Impl::Job job = Impl::Job::withWork("RETR", line, size);
     job.sink = &sink;
@@ -110,7 +112,7 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
     room.release();
     if (::close(file.fd) != 0) {
         file.fd = -1;
-        throw FtpError(systemError("Falha ao gravar o arquivo local", localPath));
+        throw LocalFileError(writeFailed, localPath, errno);
     }
     file.fd = -1;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/common/local_file_error.h"
 #include "platform/common/wait_hook.h"
 #include "platform/common/work_mode.h"
 #include "platform/ftp/ftp_errors.h"
@@ -128,8 +129,10 @@ public:
     // RETR into a local file (created, or truncated when overwrite) or a stream, with the work
     // events per block. size is what SIZE announced (-1: unknown): the download must bring exactly
     // that many bytes, and no byte beyond it is written; a local disk without room for them is
-    // told before RETR is sent. Throws FtpError (refusal, a broken data connection, a local write
-    // error, "recebidos X de Y bytes" for another count), FtpTimeout, or FtpAborted after Abort.
+    // told before RETR is sent. Throws FtpError (refusal, a broken data connection, "recebidos X de
+    // Y bytes" for another count; for a stream, one that takes no more), FtpTimeout, or FtpAborted
+    // after Abort; into a file, LocalFileError (platform/common) when the file cannot be created or
+    // written, the session kept in step.
     void Get(const std::string& remote, const std::string& localPath, bool overwrite, std::int64_t size = -1);
     void Get(const std::string& remote, std::ostream& out, std::int64_t size = -1);
     // STOR (APPE when append) from a local file or a stream; the same events and exceptions as Get.

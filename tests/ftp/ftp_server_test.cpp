@@ -103,7 +103,7 @@ TEST_F(FtpServerTest, CommandSetWorksEndToEnd)
     ftp.Get("nota.xml", local("copia.xml"), false);
     EXPECT_EQ(FtpTest::readFile(local("copia.xml")), body + "tail");
     FtpTest::writeFile(local("copia.xml"), "minha versão");
-    EXPECT_THROW(ftp.Get("nota.xml", local("copia.xml"), false), FtpError);
+    EXPECT_THROW(ftp.Get("nota.xml", local("copia.xml"), false), Platform::LocalFileError);
     EXPECT_EQ(FtpTest::readFile(local("copia.xml")), "minha versão");
     ftp.Get("nota.xml", local("copia.xml"), true);
     EXPECT_EQ(FtpTest::readFile(local("copia.xml")), body + "tail");
@@ -329,7 +329,7 @@ TEST_F(FtpServerTest, ALocalFileThatCannotBeWrittenStopsTheDownloadAndKeepsTheSe
         try {
             ftp.Get("nota.bin", local("nota.bin"), true);
             FAIL() << "a download that could not be written was reported as done";
-        } catch (const FtpError& e) {
+        } catch (const Platform::LocalFileError& e) {
             EXPECT_NE(std::string(e.what()).find("Falha ao gravar o arquivo local"), std::string::npos) << e.what();
         }
     }
@@ -376,7 +376,7 @@ TEST_F(FtpServerTest, ADownloadTakesItsRoomFirstAndKeepsNoneItDidNotFill)
     try {
         ftp.Get("enorme.bin", local("enorme.bin"), true, ftp.Size("enorme.bin"));
         FAIL() << "a file larger than the disk was taken on";
-    } catch (const FtpError& e) {
+    } catch (const Platform::LocalFileError& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Falha ao gravar o arquivo local \"" + local("enorme.bin") + "\": ", 0), 0u)
             << e.what();
     }

@@ -1,9 +1,10 @@
 // A stand-in module whose screen follows the conventions the script driver relies on (object names,
-// scriptState, transferRunning, form-scoped shortcuts), so the driver is tested without the real
+// its registered script state, form-scoped shortcuts), so the driver is tested without the real
 // screen and its servers. Every user action it sees is appended to `log` in its state.
 #include "mrv/application.h"
 #include "mrv/package_info.h"
 #include "mrv/prompts.h"
+#include "mrv/scripted_screen.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -40,7 +41,7 @@ namespace {
 
 const QStringList fields = {"DSNOME", "DSTIPO", "FLTAMANHO", "DSDTHRMODIFICACAO"};
 
-class FakeScreen : public QWidget {
+class FakeScreen : public QWidget, public Mrv::ScriptedScreen {
     Q_OBJECT
 public:
     FakeScreen()
@@ -85,11 +86,16 @@ public:
         refresh->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         addAction(refresh);
         connect(refresh, &QAction::triggered, this, [this] { log("shortcut Ctrl+A"); });
+        Mrv::registerScriptedScreen(this, this);
     }
 
-    ~FakeScreen() override { boStCriado = false; }
+    ~FakeScreen() override
+    {
+        Mrv::unregisterScriptedScreen(this);
+        boStCriado = false;
+    }
 
-    Q_INVOKABLE QVariantMap scriptState() const
+    QVariantMap scriptState() const override
     {
         QVariantList rows;
         for (int row = 0; row < model_->rowCount(); ++row)
@@ -107,7 +113,8 @@ public:
                 {"log", log_}};
     }
 
-    Q_INVOKABLE bool transferRunning() const { return busy_; }
+    QVariant detailsState() const override { return QVariant(); }
+    bool transferRunning() const override { return busy_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override

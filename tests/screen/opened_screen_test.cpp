@@ -95,7 +95,7 @@ TEST_F(OpenedScreen, ACompleteOpeningCoversTheFirstPanelWithTheProgressBarAndLig
     EXPECT_LT(form->ProgressBar->geometry().right(), form->StatusBar->Panel(1)->geometry().left());
 
     // The green lamp, drawn two pixels in from the panel's left and one above its top.
-    ASSERT_EQ(form->scriptState().value("lamp").toInt(), 1);
+    ASSERT_EQ(form->scripting.scriptState().value("lamp").toInt(), 1);
     const QImage lamp = form->ImageList[1].toImage().convertToFormat(QImage::Format_ARGB32);
     const QRect expected = boxOf(lamp, [](QRgb p) { return qAlpha(p) > 128; }).translated(2, -1);
     QWidget* panel = form->StatusBar->Panel(2);

@@ -1,8 +1,10 @@
-#include "transfer/connection_string.h"
+#include "platform/http/connection_string.h"
+#include "platform/http/gateway_client.h"
+#include "platform/http/id_http.h"
 
 #include <gtest/gtest.h>
 
-using namespace Cli_Vop31601;
+using namespace Platform;
 
 TEST(GatewayConnection, PairsInAnyOrderAndAnyCase)
 {
@@ -35,4 +37,13 @@ TEST(GatewayConnection, RequestUrlJoinsWithOneSlashAndEncodesValues)
     EXPECT_EQ(gatewayRequestUrl("http://gw:81/", "/nfe/", "file", {{"dir", "/XMLFTP/Organização 12"}, {"name", "a&b.xml"}}),
               "http://gw:81/nfe/file?dir=%2FXMLFTP%2FOrganiza%C3%A7%C3%A3o%2012&name=a%26b.xml");
     EXPECT_EQ(gatewayRequestUrl("http://gw", "", "list", {{"dir", "/"}}), "http://gw/list?dir=%2F");
+}
+
+TEST(GatewayConnection, OneBuilderMakesEveryRequestOfTheSettings)
+{
+    TIdHTTP http;
+    const GatewayClient gateway(http, {"Login=ana&Address=gw.example&Password=x&Path=/nfe/", "8443", 1});
+    EXPECT_EQ(gateway.url("delete", {{"dir", "/XMLFTP/Organização 12"}, {"name", "a b.xml"}, {"kind", "file"}}),
+              "https://gw.example:8443/nfe/delete?dir=%2FXMLFTP%2FOrganiza%C3%A7%C3%A3o%2012&name=a%20b.xml&kind=file");
+    EXPECT_EQ(GatewayClient(http, {"Address=gw", "", 0}).url("list", {{"dir", "/"}}), "http://gw/list?dir=%2F");
 }

@@ -17,6 +17,7 @@ public:
     std::vector<std::pair<bool, bool>> states;
     std::optional<std::int64_t> max, position;
     std::string text;
+    std::string batchReport;
     int ended = 0;
 
     std::optional<std::string> chooseSaveTarget(const std::string& offeredName) override
@@ -34,5 +35,6 @@ public:
         if (update.position)
             position = update.position;
     }
+    void reportBatchFailures(const std::string& report) override { batchReport = report; }
     void transferEnded() override { ++ended; }
 };

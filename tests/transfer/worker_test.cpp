@@ -1,9 +1,14 @@
-// The transfer worker against a fake view, with no server anywhere: the jobs that transfer nothing.
+// The transfer worker against a fake view: the jobs that transfer nothing, and a batch's failures
+// as its report tells them.
+#include "tests/support/ftp_fixture.h"
 #include "tests/transfer/fake_view.h"
 #include "transfer/transfer_worker.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 using namespace Cli_Vop31601;
 
@@ -54,4 +59,36 @@ TEST(Worker, AScreenGoneBeforeTheStartIsNeverTouched)
     view.reset();
     std::weak_ptr<TThrCtrlArqXMLNFe> watch = TThrCtrlArqXMLNFe::Create(TransferJob{}, handle);
     EXPECT_TRUE(QTest::qWaitFor([&] { return watch.expired(); }, 10000));
+}
+
+// Each file's own failure reaches the report told by its kind: one the server refuses, one that
+// cannot be put in place here; the other files arrive over the same connection.
+TEST(Worker, ABatchReportsEachFileByItsOwnFailure)
+{
+    TestSupport::ScratchDir store("worker-store"), folder("worker-folder");
+    for (const char* name : {"a.xml", "b.xml", "c.xml"})
+        std::ofstream(store / name) << "<nfe>" << name << "</nfe>";
+    std::filesystem::create_directory(folder / "b.xml");
+    TestSupport::FtpFixtureOptions options;
+    options.host = "127.0.94.10";
+    options.root = store.path();
+    TestSupport::FtpFixture server(options);
+
+    TransferJob job;
+    job.batch = true;
+    job.connection.ftp = {options.host, options.user, options.password};
+    job.directory = "/";
+    job.folder = folder.path();
+    job.batchFiles = {{"a.xml", -1}, {"falta.xml", -1}, {"b.xml", -1}, {"c.xml", -1}};
+    job.messages[3] = "Transferência Cancelada.";
+    FakeView view;
+    ASSERT_TRUE(runToEnd(job, view));
+    const std::string report = view.batchReport;
+    EXPECT_EQ(report.rfind("Não foi possível baixar 2 arquivos:\nfalta.xml: não encontrado ou recusado pelo servidor (", 0),
+              0u) << report;
+    EXPECT_NE(report.find("\nb.xml: Não foi possível gravar o arquivo \"" + (folder / "b.xml") + "\": é uma pasta"),
+              std::string::npos) << report;
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "a.xml"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "c.xml"));
+    EXPECT_EQ(view.text.rfind("Transferência Completa (2 Arquivos, ", 0), 0u) << view.text;
 }

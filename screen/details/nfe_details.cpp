@@ -1,9 +1,9 @@
-#include "screen/nfe_details.h"
+#include "screen/details/nfe_details.h"
 
 #include "screen/ctrl_arq_xml_nfe.h"
-#include "screen/memory_sink.h"
-#include "screen/nfe_details_window.h"
-#include "screen/remote_browser.h"
+#include "screen/browse/memory_sink.h"
+#include "screen/details/nfe_details_window.h"
+#include "screen/browse/remote_browser.h"
 
 #include "nfe/nfe_display.h"
 #include "nfe/nfe_parser.h"
@@ -93,7 +93,7 @@ NfeDetails::Row NfeDetails::currentRow() const
 bool NfeDetails::clientFree() const
 {
     const RemoteBrowser* browser = browser_();
-    return !reading_ && !(browser && browser->busy()) && !form_.clientWaiting()
+    return !reading_ && !(browser && browser->busy()) && !form_.clientWait.waiting()
            && QThread::currentThread()->loopLevel() <= std::max(outerLoopLevel_, 1);
 }
 

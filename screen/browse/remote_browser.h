@@ -8,6 +8,7 @@
 namespace Platform {
 class TIdFTP;
 class TIdHTTP;
+struct GatewaySettings;
 } // namespace Platform
 
 namespace Cli_Vop31600 {
@@ -48,17 +49,13 @@ struct FtpLogin {
     std::string host, user, password;
 };
 
-// The gateway's settings as the application server gave them.
-struct GatewaySettings {
-    std::string connectionString;  // Address=...&Login=...&Password=...&Path=...
-    std::string port;
-    int https = 0;
-};
-
 // Both browse through the screen's own clients, which outlive them.
 std::unique_ptr<RemoteBrowser> makeFtpBrowser(Platform::TIdFTP& client, FtpLogin login);
-std::unique_ptr<RemoteBrowser> makeGatewayBrowser(Platform::TIdHTTP& client, GatewaySettings settings);
+std::unique_ptr<RemoteBrowser> makeGatewayBrowser(Platform::TIdHTTP& client, const Platform::GatewaySettings& settings);
 // The same browser, telling through busy() whether one of its calls is under way.
 std::unique_ptr<RemoteBrowser> busyTracking(std::unique_ptr<RemoteBrowser> browser);
+// The screen's browser as the module's settings ask (the gateway in HTTP mode, else FTP with login),
+// telling when it is busy.
+std::unique_ptr<RemoteBrowser> screenBrowser(Platform::TIdFTP& ftp, Platform::TIdHTTP& http, FtpLogin login);
 
 } // namespace Cli_Vop31600

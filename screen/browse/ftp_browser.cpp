@@ -1,7 +1,7 @@
 // Browsing over the screen's own FTP connection.
-#include "screen/remote_browser.h"
+#include "screen/browse/remote_browser.h"
 
-#include "screen/memory_sink.h"
+#include "screen/browse/memory_sink.h"
 
 #include "platform/ftp/id_ftp.h"
 

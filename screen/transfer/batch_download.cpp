@@ -1,4 +1,6 @@
 // Download of every file row shown, into one folder, as one transfer.
+#include "screen/transfer/transfer_link.h"
+
 #include "screen/ctrl_arq_xml_nfe.h"
 
 #include "transfer/batch_report.h"
@@ -39,21 +41,22 @@ std::optional<std::string> unwritableFolder(const std::string& folder)
 
 } // namespace
 
-void TfrmCtrlArqXMLNFe::reportBatchFailures(const std::string& text)
+void TransferLink::reportBatchFailures(const std::string& text)
 {
-    Mrv::prompts().error(windowTitle().toStdString(), text);
+    Mrv::prompts().error(form_.windowTitle().toStdString(), text);
 }
 
-void TfrmCtrlArqXMLNFe::actBaixarListadosExecute(QObject* /*sender*/)
+void TransferLink::startBatch()
 {
-    if (refuseSecondTransfer() || !boHabilitado || !cdsArquivos.Active()
+    Platform::TClientDataSet& cdsArquivos = form_.cdsArquivos;
+    if (refuseSecond() || !form_.boHabilitado || !cdsArquivos.Active()
         || cdsArquivos.state() != Platform::TClientDataSet::State::Browse)
         return;
     // The rows shown, in the order shown: the find filter and the sort decide what goes.
     std::vector<Cli_Vop31601::BatchFile> files;
-    const int directory = cdsArquivosBOISDIRECTORY->Index();
-    const int name = cdsArquivosDSNOME->Index();
-    const int size = cdsArquivosFLTAMANHO->Index();
+    const int directory = form_.cdsArquivosBOISDIRECTORY->Index();
+    const int name = form_.cdsArquivosDSNOME->Index();
+    const int size = form_.cdsArquivosFLTAMANHO->Index();
     for (int row = 0; row < cdsArquivos.RecordCount(); ++row) {
         Platform::TClientDataSet::RowScope scope(cdsArquivos, row);
         if (cdsArquivos.Fields(directory).AsBoolean())
@@ -101,12 +104,12 @@ void TfrmCtrlArqXMLNFe::actBaixarListadosExecute(QObject* /*sender*/)
         }
     }
 
-    Cli_Vop31601::TransferJob job = transferJob(0);
-    job.batch = true;
-    job.batchFiles = std::move(files);
-    job.folder = *folder;
-    job.batchProgressText = msgPadrao->Msg("VEL_DOWNLOAD_LOTE");
-    runTransfer(std::move(job));
+    Cli_Vop31601::TransferJob batch = job(0);
+    batch.batch = true;
+    batch.batchFiles = std::move(files);
+    batch.folder = *folder;
+    batch.batchProgressText = form_.msgPadrao->Msg("VEL_DOWNLOAD_LOTE");
+    run(std::move(batch));
 }
 
 } // namespace Cli_Vop31600

@@ -1,12 +1,9 @@
-#include "transfer/connection_string.h"
-
-#include "mrv/consiste.h"
+#include "platform/http/connection_string.h"
 
 #include <Poco/URI.h>
 
-#include <sstream>
 
-namespace Cli_Vop31601 {
+namespace Platform {
 namespace {
 
 std::string lowerAscii(std::string text)
@@ -72,7 +69,7 @@ GatewayConnection parseGatewayConnection(const std::string& text)
 std::string gatewayBaseUrl(const std::string& address, const std::string& port, int https)
 {
     const std::string scheme = https == 1 ? "https://" : "http://";
-    const std::string portPart = Consiste::EmptyString(port) ? std::string() : ":" + port;
+    const std::string portPart = port.empty() ? std::string() : ":" + port;
     return scheme + address + portPart;
 }
 
@@ -96,4 +93,4 @@ std::string gatewayRequestUrl(const std::string& baseUrl, const std::string& pat
     return url;
 }
 
-} // namespace Cli_Vop31601
+} // namespace Platform

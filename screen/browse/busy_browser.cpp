@@ -1,5 +1,10 @@
-// A browser that knows when one of its calls is under way, so that nothing re-enters the client.
-#include "screen/remote_browser.h"
+// A browser that knows when one of its calls is under way, so that nothing re-enters the client, and
+// the one the screen browses with.
+#include "screen/browse/remote_browser.h"
+
+#include "screen/screen_globals.h"
+
+#include "platform/http/gateway_client.h"
 
 namespace Cli_Vop31600 {
 namespace {
@@ -43,6 +48,13 @@ private:
 std::unique_ptr<RemoteBrowser> busyTracking(std::unique_ptr<RemoteBrowser> browser)
 {
     return std::make_unique<BusyTracking>(std::move(browser));
+}
+
+std::unique_ptr<RemoteBrowser> screenBrowser(Platform::TIdFTP& ftp, Platform::TIdHTTP& http, FtpLogin login)
+{
+    if (boHttp)
+        return busyTracking(makeGatewayBrowser(http, Platform::GatewaySettings{stConnectStr, SHttpPort, InHttpHttps}));
+    return busyTracking(makeFtpBrowser(ftp, std::move(login)));
 }
 
 } // namespace Cli_Vop31600

@@ -1,4 +1,4 @@
-#include "screen/memory_sink.h"
+#include "screen/browse/memory_sink.h"
 
 namespace Cli_Vop31600 {
 

@@ -1,4 +1,4 @@
-#include "screen/nfe_details_window.h"
+#include "screen/details/nfe_details_window.h"
 
 #include <QApplication>
 #include <QClipboard>

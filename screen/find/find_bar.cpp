@@ -1,4 +1,4 @@
-#include "screen/find_bar.h"
+#include "screen/find/find_bar.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -1,0 +1,135 @@
+// The channel over the worker's own FTP connection (see TransferChannel for what each call sends).
+#include "transfer/transfer_channel.h"
+
+#include "transfer/partial_file.h"
+
+#include "platform/common/local_file_error.h"
+#include "platform/ftp/ftp_errors.h"
+#include "platform/ftp/id_ftp.h"
+
+namespace Cli_Vop31601 {
+namespace {
+
+class FtpChannel final : public TransferChannel {
+public:
+    FtpChannel(FtpSide side, FtpProfile profile, std::string directory)
+        : client_(side.client), handlers_(std::move(side.handlers)), profile_(std::move(profile)),
+          directory_(std::move(directory))
+    {
+    }
+
+    void open() override
+    {
+        told([this] {
+            logIn();
+            client_->TransferType(Platform::TIdFTPTransferType::ftBinary);
+        });
+    }
+
+    std::int64_t size(const std::string& name) override { return told([&] { return client_->Size(name); }); }
+
+    void download(const std::string& name, PartialFile& partial, std::int64_t size) override
+    {
+        told([&] { client_->Get(name, partial.path(), true, size); });
+    }
+
+    void upload(const std::string& localPath, const std::string& name) override
+    {
+        storeBegun_ = false;
+        told([&] { client_->Put(localPath, name, false); });
+        storeBegun_ = false;
+    }
+
+    bool uploadMayRemain() const override { return storeBegun_; }
+
+    void remove(const std::string& name) override
+    {
+        told([&] {
+            // The worker's own session is still in step after an abort; a dropped one is opened again.
+            if (!connected())
+                logIn();
+            client_->Delete(name);
+        });
+    }
+
+    void close() noexcept override
+    {
+        if (!client_)
+            return;
+        try {
+            while (client_->Connected())
+                client_->Disconnect();
+            client_->Quit();
+        } catch (...) {
+        }
+        client_.reset();
+    }
+
+private:
+    bool connected() const { return client_ && client_->Connected(); }
+    // Connect, log in and CWD, the handlers attached, without the transfer type.
+    void logIn();
+    // Runs one call of the client, its failure told as a TransferError.
+    template <typename Call>
+    auto told(Call call) -> decltype(call())
+    {
+        // A failure over a session that is gone, or that the server ended, may pass with a new one.
+        auto kindOf = [this](int replyCode) {
+            if (!connected())
+                return TransferError::Kind::ConnectionLost;
+            return replyCode == 550 ? TransferError::Kind::Unavailable : TransferError::Kind::Refused;
+        };
+        try {
+            return call();
+        } catch (const Platform::LocalFileError&) {
+            throw;
+        } catch (const Platform::FtpConnectionLost& error) {
+            throw TransferError(TransferError::Kind::ConnectionLost, error.what());
+        } catch (const Platform::FtpTimeout& error) {
+            throw TransferError(TransferError::Kind::ConnectionLost, error.what());
+        } catch (const Platform::FtpError& error) {
+            throw TransferError(kindOf(error.ReplyCode()), error.what());
+        } catch (const std::exception& error) {
+            throw TransferError(kindOf(0), error.what());
+        }
+    }
+
+    std::unique_ptr<Platform::TIdFTP>& client_;
+    WorkHandlers handlers_;
+    const FtpProfile profile_;
+    const std::string directory_;
+    bool storeBegun_ = false;  // the last upload's STOR has begun and not yet ended well
+};
+
+void FtpChannel::logIn()
+{
+    if (!client_)
+        client_ = std::make_unique<Platform::TIdFTP>();
+    while (client_->Connected())
+        client_->Disconnect();
+    client_->Quit();
+    client_->OnWork = handlers_.work;
+    client_->OnWorkBegin = [this](Platform::TWorkMode mode, std::int64_t expected) {
+        // A STOR that has begun may leave part of the file on the server.
+        if (mode == Platform::TWorkMode::wmWrite)
+            storeBegun_ = true;
+        handlers_.begin(mode, expected);
+    };
+    client_->OnWorkEnd = handlers_.end;
+    client_->Host = profile_.host;
+    client_->Username = profile_.user;
+    client_->Password = profile_.password;
+    client_->Port = profile_.port;
+    client_->Passive = profile_.passive;
+    client_->Connect();
+    client_->ChangeDir(directory_);
+}
+
+} // namespace
+
+std::unique_ptr<TransferChannel> makeFtpChannel(FtpSide side, FtpProfile profile, std::string directory)
+{
+    return std::make_unique<FtpChannel>(std::move(side), std::move(profile), std::move(directory));
+}
+
+} // namespace Cli_Vop31601

@@ -1,0 +1,113 @@
+// The channel through the HTTP gateway (see TransferChannel for what each call sends).
+#include "transfer/transfer_channel.h"
+
+#include "transfer/partial_file.h"
+
+#include "platform/common/local_file_error.h"
+#include "platform/http/id_http.h"
+
+#include <fstream>
+#include <optional>
+
+namespace Cli_Vop31601 {
+namespace {
+
+// Runs one request, its failure told as a TransferError.
+template <typename Call>
+void told(Call call)
+{
+    try {
+        call();
+    } catch (const Platform::LocalFileError&) {
+        throw;
+    } catch (const Platform::HttpCancelled& error) {
+        throw TransferError(TransferError::Kind::Cancelled, error.what());
+    } catch (const Platform::HttpError& error) {
+        // A reply with a status came over a working connection; anything else did not.
+        throw TransferError(error.StatusCode() == 404 ? TransferError::Kind::NotFound : TransferError::Kind::Refused,
+                            error.what());
+    } catch (const std::exception& error) {
+        throw TransferError(TransferError::Kind::ConnectionLost, error.what());
+    }
+}
+
+class GatewayChannel final : public TransferChannel {
+public:
+    GatewayChannel(GatewaySide side, Platform::GatewaySettings settings, std::string directory)
+        : client_(side.client), handlers_(std::move(side.handlers)), stopRequested_(std::move(side.stopRequested)),
+          settings_(std::move(settings)), directory_(std::move(directory))
+    {
+    }
+
+    void open() override
+    {
+        gateway_.reset();
+        client_ = std::make_unique<Platform::TIdHTTP>();
+        client_->OnWorkBegin = handlers_.begin;
+        client_->OnWork = handlers_.work;
+        client_->OnWorkEnd = handlers_.end;
+        client_->StopRequested = stopRequested_;
+        gateway_.emplace(*client_, settings_);
+    }
+
+    std::int64_t size(const std::string& /*name*/) override { return -1; }
+
+    void download(const std::string& name, PartialFile& partial, std::int64_t /*size*/) override
+    {
+        std::ofstream out = partial.create();
+        told([&] { gateway_->download(directory_, name, out); });
+        partial.finish(out);
+    }
+
+    void upload(const std::string& localPath, const std::string& name) override
+    {
+        // The gateway stores a file only once it is complete, so a failed POST leaves nothing to
+        // remove (and the server's older copy stays). Only one cancelled after its request went out
+        // may be there.
+        requestSent_ = false;
+        told([&] {
+            try {
+                gateway_->upload(directory_, name, localPath);
+            } catch (const Platform::HttpCancelled& cancelled) {
+                // Abandoned while the reply was awaited, the file may well have been stored.
+                requestSent_ = cancelled.RequestSent();
+                throw;
+            }
+        });
+        requestSent_ = true;
+    }
+
+    bool uploadMayRemain() const override { return requestSent_; }
+
+    void remove(const std::string& name) override
+    {
+        // The abort that stopped the transfer must not stop its clean-up.
+        client_->StopRequested = nullptr;
+        told([&] { gateway_->remove(directory_, name, false); });
+    }
+
+    void close() noexcept override
+    {
+        gateway_.reset();
+        client_.reset();
+    }
+
+private:
+    std::unique_ptr<Platform::TIdHTTP>& client_;
+    WorkHandlers handlers_;
+    std::function<bool()> stopRequested_;
+    const Platform::GatewaySettings settings_;
+    const std::string directory_;
+    std::optional<Platform::GatewayClient> gateway_;  // over the open client
+    bool requestSent_ = false;                        // the last upload's request went out whole
+};
+
+} // namespace
+
+std::unique_ptr<TransferChannel> makeGatewayChannel(GatewaySide side, Platform::GatewaySettings settings,
+                                                    std::string directory)
+{
+    return std::make_unique<GatewayChannel>(std::move(side), std::move(settings), std::move(directory));
+}
+
+} // namespace Cli_Vop31601

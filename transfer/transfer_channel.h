@@ -1,0 +1,104 @@
+#pragma once
+
+#include "platform/common/work_mode.h"
+#include "transfer/transfer_job.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace Platform {
+class TIdFTP;
+class TIdHTTP;
+} // namespace Platform
+
+namespace Cli_Vop31601 {
+
+class PartialFile;
+
+// A channel call that failed because of the server or the network, told apart by what the worker
+// does next; what() is the client's own text, unchanged. A local file's failure is never one of
+// these: it leaves as the Platform::LocalFileError it is.
+class TransferError : public std::runtime_error {
+public:
+    enum class Kind {
+        Refused,         // the server said no over a connection that still works
+        Unavailable,     // FTP 550: no such file, or not for this user
+        NotFound,        // gateway 404: no such file
+        ConnectionLost,  // the connection broke, closed or timed out: a fresh one may do better
+        Cancelled,       // the client gave the request up on the stop request, its work end unsaid
+    };
+    TransferError(Kind kind, const std::string& text) : std::runtime_error(text), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+// One connection of a transfer job to the server, over FTP or the HTTP gateway, working in the job's
+// directory. Used from the worker thread alone: open, then any of size, download, upload and
+// remove, then close; open again is a fresh connection and log-in. The client's work events reach
+// the handlers the channel was made with, per block, as the client raises them. Every call but close
+// throws TransferError, or Platform::LocalFileError for a file here that cannot be written.
+class TransferChannel {
+public:
+    virtual ~TransferChannel() = default;
+
+    // FTP: QUIT to any earlier session, connect to the profile's host and port, USER, PASS,
+    // CWD <directory>, TYPE I; data connections active (EPRT, else PORT) unless the profile says
+    // passive. Gateway: a new HTTP client; nothing is sent.
+    virtual void open() = 0;
+    // The size of a file of the directory in bytes, or -1 when it comes only with the data.
+    // FTP: SIZE name (Unavailable when refused with 550). Gateway: nothing sent, -1.
+    virtual std::int64_t size(const std::string& name) = 0;
+    // Writes the file `name` into partial, from the partial file's start (its current size is where a
+    // resumed download would begin). size is what size() said: when it is not -1 the download must
+    // bring exactly that many bytes. FTP: RETR name, the room for size bytes taken on the disk first;
+    // another byte count is Refused. Gateway: GET file?dir=<directory>&name=<name>; a body other than
+    // its Content-Length is ConnectionLost, and Cancelled means the client gave the request up.
+    virtual void download(const std::string& name, PartialFile& partial, std::int64_t size) = 0;
+    // Stores the local file as `name`, replacing any file of that name. FTP: STOR name. Gateway:
+    // POST file?dir=<directory>&name=<name>, multipart/form-data with one part "file".
+    virtual void upload(const std::string& localPath, const std::string& name) = 0;
+    // Whether the last upload may have left some or all of its file on the server, for a cancelled
+    // or failed job to remove: FTP: its STOR began and did not end well; gateway: its request went
+    // out whole (the gateway stores only complete files, so a cancel may have come too late).
+    virtual bool uploadMayRemain() const = 0;
+    // Removes a file of the directory, also after an abort. FTP: DELE name, first logging in again
+    // when the session is gone. Gateway: POST delete?dir=<directory>&name=<name>&kind=file, deaf to
+    // the stop request.
+    virtual void remove(const std::string& name) = 0;
+    // Ends the session and frees the client. FTP: QUIT, then the connection closes. Never throws.
+    virtual void close() noexcept = 0;
+};
+
+// The three work events of a client, as the worker's handlers of that protocol receive them.
+struct WorkHandlers {
+    std::function<void(Platform::TWorkMode, std::int64_t expected)> begin;
+    std::function<void(Platform::TWorkMode, std::int64_t count)> work;
+    std::function<void(Platform::TWorkMode)> end;
+};
+
+// The worker's side of each kind of channel: where its client lives (the worker's FtpCliente and
+// HttpCliente, filled by open and emptied by close) and which handlers hear it.
+struct FtpSide {
+    std::unique_ptr<Platform::TIdFTP>& client;
+    WorkHandlers handlers;
+};
+struct GatewaySide {
+    std::unique_ptr<Platform::TIdHTTP>& client;
+    WorkHandlers handlers;
+    std::function<bool()> stopRequested;  // asked while a request runs, also between its blocks
+};
+
+// The channel that the profile asks for, not yet open.
+std::unique_ptr<TransferChannel> makeTransferChannel(const ConnectionProfile& profile, const std::string& directory,
+                                                     FtpSide ftp, GatewaySide gateway);
+// Each kind on its own (transfer/ftp_channel.cpp, transfer/gateway_channel.cpp).
+std::unique_ptr<TransferChannel> makeFtpChannel(FtpSide side, FtpProfile profile, std::string directory);
+std::unique_ptr<TransferChannel> makeGatewayChannel(GatewaySide side, Platform::GatewaySettings settings,
+                                                    std::string directory);
+
+} // namespace Cli_Vop31601
