@@ -2,7 +2,7 @@
 // a stranger at the active-mode data port, a trickled listing, a huge reply, and stop requests
 // while the data barely moves. scripts/fault-matrix prints these as the hostile-server rows.
 #include "platform/ftp/id_ftp.h"
-#include "tests/ftp/ftp_test_helpers.h"
+#include "tests/platform/ftp/ftp_test_helpers.h"
 #include "tests/support/fake_ftp_peer.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // TIdFTP against a scripted peer: lost connections, stalls, garbage, multi-line replies, abort races.
 #include "platform/ftp/id_ftp.h"
-#include "tests/ftp/ftp_test_helpers.h"
+#include "tests/platform/ftp/ftp_test_helpers.h"
 #include "tests/support/fake_ftp_peer.h"
 
 #include <gtest/gtest.h>
