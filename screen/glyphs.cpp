@@ -56,4 +56,6 @@ QPixmap lampPixmap(bool connected)
     return renderSvg(connected ? QStringLiteral(":/glyphs/lamp_green.svg") : QStringLiteral(":/glyphs/lamp_red.svg"), 16);
 }
 
+QPixmap padlockPixmap() { return renderSvg(QStringLiteral(":/glyphs/padlock.svg"), 16); }
+
 } // namespace Cli_Vop31600

@@ -13,6 +13,8 @@ enum class Glyph { Home, Up, Refresh, Abort, Download, Upload, NewFolder, Delete
 QIcon glyphIcon(Glyph glyph);
 // The connection lamp, 16x16: green when connected, red otherwise.
 QPixmap lampPixmap(bool connected);
+// Beside the lamp while the screen's FTP session is encrypted.
+QPixmap padlockPixmap();
 // The resource path of a glyph's SVG image, such as ":/glyphs/home.svg".
 QString glyphResource(Glyph glyph);
 

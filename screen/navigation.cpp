@@ -28,9 +28,10 @@ void enterUnavailable(TfrmCtrlArqXMLNFe& form, const std::exception& error)
 
 void TfrmCtrlArqXMLNFe::ChangeDir(const std::string& path)
 {
-    if (!browser_->connected())
-        return;
     try {
+        // A session the server closed while idle is opened again here; a failure to is reported.
+        if (!browser_->connected())
+            return;
         browser_->changeDir(path);
         btnNivelAcima->setEnabled(boHabilitado && browser_->currentDir() != SDirHome);
         sbtConfirma->setEnabled(false);

@@ -6,6 +6,7 @@
 #include "screen/find/find_bar.h"
 
 #include "platform/dataset/dataset_model.h"
+#include "platform/ftp/id_ftp.h"
 #include "platform/widgets/progress_bar.h"
 #include "platform/widgets/status_bar.h"
 
@@ -59,6 +60,11 @@ QVariantMap ScreenScripting::scriptState() const
                                     {"position", QVariant::fromValue<qlonglong>(form_.ProgressBar->Position())},
                                     {"in_status_bar", form_.ProgressBar->parentWidget() == form_.StatusBar}};
     state["lamp"] = form_.InImagemConexao;
+    const auto tls = form_.IdFTP ? form_.IdFTP->TlsInfo() : std::nullopt;
+    state["tls"] = tls ? QVariant(QVariantMap{{"protocol", QString::fromStdString(tls->protocol)},
+                                              {"cipher", QString::fromStdString(tls->cipher)},
+                                              {"fingerprint", QString::fromStdString(tls->fingerprint)}})
+                       : QVariant();
     // Where the screen's window lies on the display (the screenshots are cut from it).
     const QWidget* frame = form_.subWindow() ? static_cast<const QWidget*>(form_.subWindow()) : &form_;
     const QPoint origin = frame->mapToGlobal(QPoint(0, 0));

@@ -4,6 +4,7 @@
 #include "transfer/partial_file.h"
 
 #include "platform/common/local_file_error.h"
+#include "platform/common/protocol_log.h"
 #include "platform/ftp/ftp_errors.h"
 #include "platform/ftp/id_ftp.h"
 
@@ -121,6 +122,9 @@ void FtpChannel::logIn()
     client_->Password = profile_.password;
     client_->Port = profile_.port;
     client_->Passive = profile_.passive;
+    client_->UseTLS = profile_.tls;
+    client_->TrustedFingerprint = profile_.fingerprint;
+    client_->OnLog = Platform::ProtocolLog::sink("transferência " + profile_.host + ":" + std::to_string(profile_.port));
     client_->Connect();
     client_->ChangeDir(directory_);
 }

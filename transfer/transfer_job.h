@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ftp/id_ftp.h"
 #include "platform/http/gateway_client.h"
 
 #include <array>
@@ -23,6 +24,10 @@ struct FtpProfile {
     std::string host, user, password;
     int port = 21;
     bool passive = false;  // active mode: the server opens the data connections
+    // TLS as the screen's connection spoke it; the certificate must have the fingerprint the screen
+    // accepted (empty: only one the system's authorities vouch for).
+    Platform::TIdUseTLS tls = Platform::TIdUseTLS::utUseExplicitTLS;
+    std::string fingerprint;
 };
 
 // How a job reaches the server, decided when the job is built: the worker opens its one transfer

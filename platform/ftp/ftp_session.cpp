@@ -263,8 +263,10 @@ void TIdFTP::Connect()
             throw FtpError("O servidor FTP recusou a conexão: " + banner.text, banner.code);
         const bool encrypted = UseTLS != TIdUseTLS::utNoTLSSupport && impl_->negotiateTls();
         impl_->login();
-        if (encrypted)
+        if (encrypted) {
             impl_->protectData();
+            impl_->status(TIdStatus::hsConnected, "Conectado a " + Host + " (TLS).");
+        }
     } catch (...) {
         impl_->closeControl("Desconectando.");
         throw;
@@ -284,6 +286,8 @@ bool TIdFTP::Connected() const
     }
     return true;
 }
+
+bool TIdFTP::Encrypted() const { return impl_->control.isOpen() && impl_->control.tls(); }
 
 std::optional<TIdTlsInfo> TIdFTP::TlsInfo() const
 {

@@ -105,6 +105,9 @@ public:
     void Connect();
     // The session's encryption, or nothing while plain (or not connected).
     std::optional<TIdTlsInfo> TlsInfo() const;
+    // Whether the control connection is open and encrypted (cheap: for painting). Once the session is
+    // encrypted and logged in, hsConnected is raised again, so that a lamp can show it.
+    bool Encrypted() const;
     // True while the control connection is open; notices a server that hung up, without sending.
     bool Connected() const;
     // Sends QUIT when the session is idle, then closes without awaiting the answer.

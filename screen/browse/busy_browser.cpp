@@ -26,7 +26,8 @@ public:
 
     void connect() override { call([&] { inner_->connect(); }); }
     void disconnect() noexcept override { inner_->disconnect(); }
-    bool connected() const override { return inner_->connected(); }
+    bool connected() override { return call([&] { return inner_->connected(); }); }
+    TransferTls transferTls() const override { return inner_->transferTls(); }
     void changeDir(const std::string& path) override { call([&] { inner_->changeDir(path); }); }
     std::string currentDir() override { return call([&] { return inner_->currentDir(); }); }
     std::vector<std::string> list() override { return call([&] { return inner_->list(); }); }

@@ -18,7 +18,7 @@ public:
 
     void connect() override {}
     void disconnect() noexcept override {}
-    bool connected() const override { return true; }
+    bool connected() override { return true; }
 
     void changeDir(const std::string& path) override
     {

@@ -1,17 +1,26 @@
 #pragma once
 
+#include "platform/ftp/id_ftp.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace Platform {
-class TIdFTP;
 class TIdHTTP;
 struct GatewaySettings;
 } // namespace Platform
 
 namespace Cli_Vop31600 {
+
+// How a transfer's own FTP connection must speak TLS: as the screen's did, with the certificate the
+// screen accepted (empty: only one the system's authorities vouch for).
+struct TransferTls {
+    Platform::TIdUseTLS mode = Platform::TIdUseTLS::utUseExplicitTLS;
+    std::string fingerprint;
+    bool known = false;  // decided by a session of the screen's; else the trust store is asked
+};
 
 // What the screen does to the remote tree, over its own FTP connection or the HTTP gateway. The
 // screen's handlers keep their order of effects and call these; each call is one step on the wire.
@@ -23,8 +32,10 @@ public:
     virtual void connect() = 0;
     // FTP: QUIT and close. Gateway: nothing. Never throws.
     virtual void disconnect() noexcept = 0;
-    // Whether commands can be sent now (the gateway is always reachable by request).
-    virtual bool connected() const = 0;
+    // Whether commands can be sent now (the gateway is always reachable by request). FTP: a session
+    // that the server closed while idle (421, end, reset) is opened again first, once, back in the
+    // directory shown; a failure to do so is thrown.
+    virtual bool connected() = 0;
     // FTP: CWD path. Gateway: GET cwd?dir=<current>&to=<path>, which becomes the current directory.
     virtual void changeDir(const std::string& path) = 0;
     // FTP: PWD, asked anew at every call. Gateway: the directory its last cwd answered.
@@ -43,6 +54,8 @@ public:
     // Whether a call is under way (see busyTracking): work that a nested event loop runs meanwhile
     // (a timer, a prompt's loop) must not use the client then.
     virtual bool busy() const { return false; }
+    // The TLS a transfer's own connection to this server must use (FTP only).
+    virtual TransferTls transferTls() const { return {}; }
 };
 
 struct FtpLogin {

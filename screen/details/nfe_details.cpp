@@ -121,7 +121,13 @@ void NfeDetails::showCurrentRow(bool force)
             row.name, Nfe::failure(QStringLiteral("O arquivo tem %1; os detalhes são lidos apenas de arquivos de até 5 MB.")
                                        .arg(QString::fromStdString(form_.ConvertBytes(row.size)))));
     RemoteBrowser* browser = browser_();
-    if (!browser || !browser->connected())
+    bool reachable = false;
+    try {
+        reachable = browser && browser->connected();
+    } catch (const std::exception&) {
+        // The session could not be opened again: said below as no connection.
+    }
+    if (!reachable)
         return window_->showDetails(
             row.name, Nfe::failure(QStringLiteral("Sem conexão com o servidor. Use Atualizar (Ctrl+A) para conectar de novo.")));
 

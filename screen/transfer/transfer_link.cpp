@@ -1,5 +1,8 @@
 #include "screen/transfer/transfer_link.h"
 
+#include "screen/browse/remote_browser.h"
+#include "screen/trust/tls_trust.h"
+
 #include "screen/ctrl_arq_xml_nfe.h"
 #include "screen/screen_globals.h"
 #include "transfer/transfer_worker.h"
@@ -30,6 +33,20 @@ Cli_Vop31601::TransferJob TransferLink::job(int tag) const
     connection.ftp.host = form_.SFtpHosAddr;
     connection.ftp.user = form_.SFtpUserId;
     connection.ftp.password = form_.SFtpPassword;
+    // The worker speaks to the server as the screen's session found it: passive once active mode was
+    // refused, TLS with the certificate the screen accepted.
+    connection.ftp.passive = form_.IdFTP->Passive;
+    const TransferTls tls = form_.browser_->transferTls();
+    if (tls.known) {
+        connection.ftp.tls = tls.mode;
+        connection.ftp.fingerprint = tls.fingerprint;
+    } else {
+        const TlsTrust trust;
+        const std::string server = form_.SFtpHosAddr + ":21";
+        connection.ftp.tls = trust.requiresTls(server) ? Platform::TIdUseTLS::utUseRequireTLS
+                                                       : Platform::TIdUseTLS::utUseExplicitTLS;
+        connection.ftp.fingerprint = trust.acceptedFingerprint(server);
+    }
     job.directory = form_.edtDiretorio->text().toStdString();
     job.hasRow = !form_.cdsArquivos.IsEmpty();
     if (job.hasRow) {

@@ -17,7 +17,7 @@ from world import ORG_HOME, PASSWORD, USER, fresh_loopback, make_store, settings
 HOME = "/" + ORG_HOME
 STAMP = b"01-15-24  03:45PM "
 MEMORY_LIMIT_KB = 450 * 1024  # peak resident size of the whole host, Qt included
-EXPECTED_VERBS = {"USER", "PASS", "CWD", "PWD", "EPRT", "PORT", "LIST", "TYPE", "SIZE", "RETR", "QUIT", "ABOR"}
+EXPECTED_VERBS = {"AUTH", "USER", "PASS", "CWD", "PWD", "EPRT", "PORT", "LIST", "TYPE", "SIZE", "RETR", "QUIT", "ABOR"}
 
 
 def dos_file(name, size=10):

@@ -36,9 +36,11 @@ def fill(folder):
 
 
 def written(folder):
-    """Files outside the store, the driver's scripts and the FTP server's log aside."""
+    """Files outside the store, the driver's scripts, the FTP server's log and the program's own state
+    folder (its protocol log) aside."""
     return {p for p in folder.rglob("*")
-            if "store" not in p.parts and not p.name.startswith("script") and p.name != "ftp.log"}
+            if "store" not in p.parts and "home" not in p.relative_to(folder).parts[:1]
+            and not p.name.startswith("script") and p.name != "ftp.log"}
 
 
 def world_for(mode, tmp_path):

@@ -76,7 +76,9 @@ TEST(Worker, ABatchReportsEachFileByItsOwnFailure)
 
     TransferJob job;
     job.batch = true;
-    job.connection.ftp = {options.host, options.user, options.password};
+    job.connection.ftp.host = options.host;
+    job.connection.ftp.user = options.user;
+    job.connection.ftp.password = options.password;
     job.directory = "/";
     job.folder = folder.path();
     job.batchFiles = {{"a.xml", -1}, {"falta.xml", -1}, {"b.xml", -1}, {"c.xml", -1}};
