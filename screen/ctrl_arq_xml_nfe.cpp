@@ -3,6 +3,7 @@
 #include "screen/browse/remote_browser.h"
 #include "screen/design/screen_design.h"
 #include "screen/details/nfe_details.h"
+#include "screen/log/protocol_log_view.h"
 #include "screen/screen_globals.h"
 
 #include "mrv/application.h"
@@ -28,6 +29,7 @@ TfrmCtrlArqXMLNFe::TfrmCtrlArqXMLNFe(QWidget* owner)
     browser_ = screenBrowser(*IdFTP, *IdHTTP, {SFtpHosAddr, SFtpUserId, SFtpPassword});
     bindScreen(*this);
     details_ = new NfeDetails(*this, [this] { return browser_.get(); });
+    protocolLog_ = new ProtocolLogView(*this);
     IdFTP->OnWaiting = clientWait.hook();
     IdHTTP->OnWaiting = clientWait.hook();
     netCtrlArqXMLNFe->OnWaiting = clientWait.hook();

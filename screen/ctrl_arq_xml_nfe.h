@@ -37,6 +37,7 @@ enum class TIdStatus;
 namespace Cli_Vop31600 {
 
 class NfeDetails;
+class ProtocolLogView;
 class FindBar;
 class RemoteBrowser;
 
@@ -161,6 +162,7 @@ private:
     // FTP or the gateway, as the settings decide once they arrive.
     std::unique_ptr<RemoteBrowser> browser_;
     NfeDetails* details_ = nullptr;  // a child of the form
+    ProtocolLogView* protocolLog_ = nullptr;  // Ctrl+L; a child of the form
 };
 
 // Opens the screen, or raises the one already open.

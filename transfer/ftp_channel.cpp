@@ -29,15 +29,38 @@ public:
 
     std::int64_t size(const std::string& name) override { return told([&] { return client_->Size(name); }); }
 
-    void download(const std::string& name, PartialFile& partial, std::int64_t size) override
+    void download(const std::string& name, PartialFile& partial, std::int64_t size, std::int64_t offset) override
     {
-        told([&] { client_->Get(name, partial.path(), true, size); });
+        told([&] {
+            if (offset > 0) {
+                try {
+                    client_->GetFrom(name, partial.path(), offset, size);
+                    return;
+                } catch (const Platform::FtpRestRefused&) {
+                    // Refused before any data came: the whole file again.
+                    if (client_->OnLog)
+                        client_->OnLog(Platform::TIdLogKind::Info, "O servidor não retoma (REST): o arquivo vem de novo.");
+                }
+            }
+            client_->Get(name, partial.path(), true, size);
+        });
     }
 
-    void upload(const std::string& localPath, const std::string& name) override
+    std::string modified(const std::string& name) override
     {
-        storeBegun_ = false;
-        told([&] { client_->Put(localPath, name, false); });
+        try {
+            if (client_->SendCmd("MDTM " + name, {213}) == 213)
+                return client_->LastReply();
+        } catch (const std::exception&) {
+            // Not every server says: the size alone tells then.
+        }
+        return {};
+    }
+
+    void upload(const std::string& localPath, const std::string& name, std::int64_t offset) override
+    {
+        storeBegun_ = offset > 0;
+        told([&] { client_->PutFrom(localPath, name, offset); });
         storeBegun_ = false;
     }
 
@@ -86,6 +109,9 @@ private:
             throw;
         } catch (const Platform::FtpConnectionLost& error) {
             throw TransferError(TransferError::Kind::ConnectionLost, error.what());
+        } catch (const Platform::FtpDataLost& error) {
+            throw TransferError(connected() ? TransferError::Kind::DataLost : TransferError::Kind::ConnectionLost,
+                                error.what());
         } catch (const Platform::FtpTimeout& error) {
             throw TransferError(TransferError::Kind::ConnectionLost, error.what());
         } catch (const Platform::FtpError& error) {

@@ -52,14 +52,14 @@ public:
 
     std::int64_t size(const std::string& /*name*/) override { return -1; }
 
-    void download(const std::string& name, PartialFile& partial, std::int64_t /*size*/) override
+    void download(const std::string& name, PartialFile& partial, std::int64_t /*size*/, std::int64_t /*offset*/) override
     {
         std::ofstream out = partial.create();
         told([&] { gateway_->download(directory_, name, out); });
         partial.finish(out);
     }
 
-    void upload(const std::string& localPath, const std::string& name) override
+    void upload(const std::string& localPath, const std::string& name, std::int64_t /*offset*/) override
     {
         // The gateway stores a file only once it is complete, so a failed POST leaves nothing to
         // remove (and the server's older copy stays). Only one cancelled after its request went out

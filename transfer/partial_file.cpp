@@ -54,4 +54,11 @@ void PartialFile::commit()
     committed_ = true;
 }
 
+std::int64_t PartialFile::size() const
+{
+    std::error_code ignored;
+    const auto bytes = std::filesystem::file_size(path_, ignored);
+    return ignored ? 0 : static_cast<std::int64_t>(bytes);
+}
+
 } // namespace Cli_Vop31601

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -18,6 +19,8 @@ public:
 
     const std::string& path() const { return path_; }
     const std::string& target() const { return target_; }
+    // The bytes in the temporary file now (0 when there is none yet): where a resumed download goes on.
+    std::int64_t size() const;
     // The temporary file, empty, open for writing. Throws Platform::LocalFileError about path() when
     // it cannot be created.
     std::ofstream create() const;

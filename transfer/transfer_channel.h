@@ -28,6 +28,7 @@ public:
         Unavailable,     // FTP 550: no such file, or not for this user
         NotFound,        // gateway 404: no such file
         ConnectionLost,  // the connection broke, closed or timed out: a fresh one may do better
+        DataLost,        // the data connection broke or brought too few bytes; what came is kept
         Cancelled,       // the client gave the request up on the stop request, its work end unsaid
     };
     TransferError(Kind kind, const std::string& text) : std::runtime_error(text), kind_(kind) {}
@@ -53,15 +54,20 @@ public:
     // The size of a file of the directory in bytes, or -1 when it comes only with the data.
     // FTP: SIZE name (Unavailable when refused with 550). Gateway: nothing sent, -1.
     virtual std::int64_t size(const std::string& name) = 0;
-    // Writes the file `name` into partial, from the partial file's start (its current size is where a
-    // resumed download would begin). size is what size() said: when it is not -1 the download must
-    // bring exactly that many bytes. FTP: RETR name, the room for size bytes taken on the disk first;
-    // another byte count is Refused. Gateway: GET file?dir=<directory>&name=<name>; a body other than
-    // its Content-Length is ConnectionLost, and Cancelled means the client gave the request up.
-    virtual void download(const std::string& name, PartialFile& partial, std::int64_t size) = 0;
+    // Writes the file `name` into partial. size is what size() said: when it is not -1 the download
+    // must bring exactly that many bytes. offset > 0 goes on after the partial file's first offset
+    // bytes (FTP: REST offset, then RETR; a server that refuses REST gets the file again from its
+    // start). FTP: RETR name, the room for size bytes taken on the disk first; a short count or a
+    // broken data connection is DataLost, another count Refused. Gateway: GET
+    // file?dir=<directory>&name=<name>, always from the start; a body other than its Content-Length is
+    // ConnectionLost, and Cancelled means the client gave the request up.
+    virtual void download(const std::string& name, PartialFile& partial, std::int64_t size, std::int64_t offset = 0) = 0;
+    // When the file was last changed on the server, as it says it (FTP: MDTM name); empty when unknown.
+    virtual std::string modified(const std::string& /*name*/) { return {}; }
     // Stores the local file as `name`, replacing any file of that name. FTP: STOR name. Gateway:
     // POST file?dir=<directory>&name=<name>, multipart/form-data with one part "file".
-    virtual void upload(const std::string& localPath, const std::string& name) = 0;
+    // offset > 0 (FTP only) sends the rest of the file from there: APPE name.
+    virtual void upload(const std::string& localPath, const std::string& name, std::int64_t offset = 0) = 0;
     // Whether the last upload may have left some or all of its file on the server, for a cancelled
     // or failed job to remove: FTP: its STOR began and did not end well; gateway: its request went
     // out whole (the gateway stores only complete files, so a cancel may have come too late).

@@ -74,6 +74,9 @@ private:
     // and commits it unless the transfer was cancelled. Returns whether it committed. Throws what the
     // channel throws, and Platform::LocalFileError when the file cannot be put in place.
     bool fetchInto(const std::string& remoteName, PartialFile& partial);
+    // One file of the upload, resumed (APPE from the bytes the server has) when the connection dies.
+    void sendResuming(const std::string& localPath, const std::string& name);
+    void logResume(const std::string& text) const;
     void upload();
     void cleanUp();
     void removePartialUpload();

@@ -11,7 +11,7 @@ namespace Platform {
 
 [[noreturn]] void dataBroken(const std::string& why)
 {
-    throw FtpError("A conexão de dados com o servidor FTP foi interrompida (" + why + ").");
+    throw FtpDataLost("A conexão de dados com o servidor FTP foi interrompida (" + why + ").");
 }
 
 DataPace::DataPace(const FtpDataChannel::Tick& tick, const WaitHook& hook, std::chrono::milliseconds timeout)

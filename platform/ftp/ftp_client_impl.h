@@ -43,6 +43,8 @@ struct TIdFTP::Impl {
         const Receive* receive = nullptr;
         // A download must deliver exactly this many bytes; an upload reports it. -1: unknown.
         std::int64_t expected = -1;
+        // Resumed at this byte: a download sends REST first; the counts start here.
+        std::int64_t startAt = 0;
         bool workEvents = false;
         // The whole transfer, final reply included, and the message when it runs past.
         std::optional<std::chrono::steady_clock::time_point> deadline;

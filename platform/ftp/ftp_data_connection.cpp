@@ -79,6 +79,12 @@ void TIdFTP::Impl::openDataConnection()
 bool TIdFTP::Impl::startTransfer(const Job& job)
 {
     openDataConnection();
+    // REST comes last before the transfer command, as servers expect it; only downloads send it.
+    if (job.startAt > 0 && job.sink) {
+        const FtpReply reply = command("REST", std::to_string(job.startAt));
+        if (reply.code != 350)
+            throw FtpRestRefused(reply.text, reply.code);
+    }
     log(TIdLogKind::Sent, job.wireLine.substr(0, job.wireLine.size() - 2));
     try {
         control.send(job.wireLine);

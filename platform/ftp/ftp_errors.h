@@ -31,6 +31,19 @@ public:
     using FtpError::FtpError;
 };
 
+// The data connection broke, or brought fewer bytes than announced; the control connection may
+// still be in step. What arrived is kept: the transfer can go on from there.
+class PLATFORM_API FtpDataLost : public FtpError {
+public:
+    using FtpError::FtpError;
+};
+
+// The server will not resume a download (REST refused): nothing was transferred.
+class PLATFORM_API FtpRestRefused : public FtpError {
+public:
+    using FtpError::FtpError;
+};
+
 // TLS was required and the server refused AUTH TLS (or the protection of the data connections).
 // Nothing was sent past the greeting.
 class PLATFORM_API FtpTlsRefused : public FtpError {

@@ -62,17 +62,30 @@ std::string systemError(const std::string& what, const std::string& path)
 
 void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool overwrite, std::int64_t size)
 {
+    receiveFile(remote, localPath, overwrite ? O_TRUNC : O_EXCL, 0, size);
+}
+
+void TIdFTP::GetFrom(const std::string& remote, const std::string& localPath, std::int64_t offset, std::int64_t size)
+{
+    receiveFile(remote, localPath, offset > 0 ? 0 : O_TRUNC, offset, size);
+}
+
+void TIdFTP::receiveFile(const std::string& remote, const std::string& localPath, int openFlags, std::int64_t offset,
+                         std::int64_t size)
+{
     impl_->requireConnected();
     const std::string line = FtpCommand::encode("RETR", remote);
     FileHandle file;
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
-    file.fd = ::open(localPath.c_str(), flags, 0644);
+    file.fd = ::open(localPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | openFlags, 0644);
     if (file.fd < 0) {
         const int error = errno;
         if (error == EEXIST)
             throw LocalFileError::Told("O arquivo local \"" + localPath + "\" já existe.", localPath, error);
         throw LocalFileError("Não foi possível criar o arquivo local", localPath, error);
     }
+    // A resumed download goes on right after the bytes kept; anything past them is not trusted.
+    if (offset > 0 && (::ftruncate(file.fd, offset) != 0 || ::lseek(file.fd, offset, SEEK_SET) != offset))
+        throw LocalFileError(writeFailed, localPath, errno);
     DownloadRoom room;
     if (!room.reserve(file.fd, size))
         throw LocalFileError(writeFailed, localPath, errno);
@@ -104,6 +117,7 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
             throw LocalFileError(writeFailed, localPath, writeError);
     };
     Impl::Job job = Impl::Job::withWork("RETR", line, size);
+    job.startAt = offset;
     job.sink = &sink;
     job.receive = spliced ? &receive : nullptr;
     if (spliced)
@@ -119,6 +133,16 @@ void TIdFTP::Get(const std::string& remote, const std::string& localPath, bool o
 
 void TIdFTP::Put(const std::string& localPath, const std::string& remote, bool append)
 {
+    sendFile(localPath, remote, append, 0);
+}
+
+void TIdFTP::PutFrom(const std::string& localPath, const std::string& remote, std::int64_t offset)
+{
+    sendFile(localPath, remote, offset > 0, offset);
+}
+
+void TIdFTP::sendFile(const std::string& localPath, const std::string& remote, bool append, std::int64_t offset)
+{
     impl_->requireConnected();
     const std::string verb = append ? "APPE" : "STOR";
     const std::string line = FtpCommand::encode(verb, remote);
@@ -129,6 +153,8 @@ void TIdFTP::Put(const std::string& localPath, const std::string& remote, bool a
         throw FtpError(systemError("Não foi possível ler o arquivo local", localPath));
     if (S_ISDIR(st.st_mode))
         throw FtpError("\"" + localPath + "\" é uma pasta, não um arquivo.");
+    if (offset > 0 && (offset > st.st_size || ::lseek(file.fd, offset, SEEK_SET) != offset))
+        throw FtpError("Não é possível continuar o envio de \"" + localPath + "\": o arquivo local mudou.");
     Impl::Source source = [&](char* p, std::size_t n) -> std::size_t {
         for (;;) {
             ssize_t r = ::read(file.fd, p, n);
@@ -139,6 +165,7 @@ void TIdFTP::Put(const std::string& localPath, const std::string& remote, bool a
         }
     };
     Impl::Job job = Impl::Job::withWork(verb, line, static_cast<std::int64_t>(st.st_size));
+    job.startAt = offset;
     job.source = &source;
     // Under TLS the bytes are encrypted here, so they pass through our memory.
     job.sourceFd = impl_->protectedData ? -1 : file.fd;

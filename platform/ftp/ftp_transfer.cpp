@@ -36,7 +36,7 @@ void TIdFTP::Impl::transfer(const Job& job)
     bool begun = false;
     abortRequested = false;
     abortSent = false;
-    carried = 0;
+    carried = job.startAt;
     data.setTick([this, &job, mode, &begun](std::size_t moved) { tick(job, mode, begun, moved); });
     try {
         // A server that cannot connect to us is asked again, in passive mode (which never refuses so).
@@ -147,7 +147,7 @@ void TIdFTP::Impl::runDownload(const Job& job)
             char extra = 0;
             if (receive(&extra, 1, nullptr) > 0) {
                 abortAfterLocalFailure();
-                throw FtpError(countMismatch(carried + 1, job.expected));
+                throw FtpError(countMismatch(carried + 1, job.expected));  // more than announced: no resume
             }
             break;
         }
@@ -174,7 +174,7 @@ void TIdFTP::Impl::runDownload(const Job& job)
     data.close();
     finishTransfer(job, TWorkMode::wmRead, carried);
     if (sized && carried != job.expected)
-        throw FtpError(countMismatch(carried, job.expected));
+        throw FtpDataLost(countMismatch(carried, job.expected));
 }
 
 void TIdFTP::Impl::runUpload(const Job& job)
@@ -261,6 +261,9 @@ void TIdFTP::Impl::finishTransfer(const Job& job, TWorkMode mode, std::int64_t t
         awaitFinalReply(mode, total, deadline);
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     FtpReply reply = readReply(std::max(std::chrono::milliseconds(1), left));
+    // 426: the server saw the data connection break; what came is all there is.
+    if (reply.code == 426)
+        throw FtpDataLost(FtpCommand::hideSecret(reply.text, self.Password), reply.code);
     if (reply.code < 200 || reply.code >= 300)
         refused(job.verb, reply);
     if (data.killed())

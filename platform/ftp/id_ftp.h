@@ -138,9 +138,17 @@ public:
     // written, the session kept in step.
     void Get(const std::string& remote, const std::string& localPath, bool overwrite, std::int64_t size = -1);
     void Get(const std::string& remote, std::ostream& out, std::int64_t size = -1);
+    // A download resumed: REST offset (350 expected) right before RETR, the local file kept up to
+    // offset and written on from there; size is the whole file's. offset 0 is a plain Get over the
+    // file. Work counts include the offset. A refused REST throws FtpError with the server's code
+    // (nothing was written). A broken data connection or a short count throws FtpDataLost.
+    void GetFrom(const std::string& remote, const std::string& localPath, std::int64_t offset, std::int64_t size);
     // STOR (APPE when append) from a local file or a stream; the same events and exceptions as Get.
     void Put(const std::string& localPath, const std::string& remote, bool append);
     void Put(std::istream& in, const std::string& remote, bool append);
+    // An upload resumed: APPE remote with the local file from offset on (STOR from the start when
+    // offset is 0); work counts include the offset.
+    void PutFrom(const std::string& localPath, const std::string& remote, std::int64_t offset);
 
     // DELE, RMD, MKD; FtpError with the server's text when refused (never recursive).
     void Delete(const std::string& name);
@@ -159,6 +167,10 @@ public:
     const std::string& LastReply() const;
 
 private:
+    void receiveFile(const std::string& remote, const std::string& localPath, int openFlags, std::int64_t offset,
+                     std::int64_t size);
+    void sendFile(const std::string& localPath, const std::string& remote, bool append, std::int64_t offset);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -157,6 +157,32 @@ def test_a_dropped_data_connection_is_reported_as_a_failure(run_script, tmp_path
     assert dump["screen"]["enabled"]["btnHome"] is True
 
 
+def test_a_transfer_whose_connection_dies_goes_on_from_where_it_stopped(run_script, tmp_path):
+    # Every download's data connection dies after 300,000 bytes: the file still arrives whole, resumed
+    # with REST twice; the upload over the same server still arrives whole.
+    data = os.urandom(700_000)
+    target = tmp_path / "retomada.xml"
+    source = tmp_path / "enviada.xml"
+    source.write_bytes(data[::-1])
+    log = tmp_path / "ftp.log"
+    with World(tmp_path, files=store_files({"quebra.xml": data}),
+               ftp_options={"drop_after": 300_000, "log": log}) as world:
+        result = run_script(["open", "select name quebra.xml", f"answer save {target}", "click sbtConfirma",
+                             "wait idle", "dump", f"answer open {source}", "click btnUpload", "wait idle", "dump"],
+                            server=world.server)
+        sent = (world.store / ORG_HOME / "enviada.xml").read_bytes()
+    assert result.returncode == 0, str(result)
+    downloaded, uploaded = result.dumps
+    assert status(downloaded).startswith("Transferência Completa"), status(downloaded)
+    assert target.read_bytes() == data and leftovers(tmp_path) == []
+    assert status(uploaded).startswith("Transferência Completa"), status(uploaded)
+    assert sent == data[::-1]
+    commands = [c for session in sessions(log) for c in session]
+    assert len([c for c in commands if c.startswith("REST ")]) == 2, commands
+    journal = (tmp_path / "home" / "state" / "vop31600" / "protocolo.log").read_text(encoding="utf-8")
+    assert "Retomando" in journal
+
+
 def test_a_file_larger_than_the_disk_is_refused_before_its_data_and_keeps_the_old_one(run_script, tmp_path):
     target = tmp_path / "destino.xml"
     target.write_bytes(b"keep me")
