@@ -1,5 +1,5 @@
 // The gateway's endpoints over a real store: each one's success and its errors, credentials, TLS.
-#include "gateway_store.h"
+#include "tests/support/gateway_store.h"
 
 #include "platform/http/id_http.h"
 
