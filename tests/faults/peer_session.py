@@ -10,6 +10,7 @@ on either, say): every other step reads and writes through those two attributes 
 import fcntl
 import select
 import socket
+import ssl
 import struct
 import time
 
@@ -80,7 +81,9 @@ class PeerSession:
         while b"\r\n" not in self._buffer:
             if self.stop.is_set() or (deadline is not None and time.monotonic() > deadline):
                 return None
-            if not select.select([self.control], [], [], POLL)[0]:
+            # Under TLS decrypted bytes may wait inside the stream, where select does not see them.
+            pending = isinstance(self.control, ssl.SSLSocket) and self.control.pending()
+            if not pending and not select.select([self.control], [], [], POLL)[0]:
                 continue
             # A read never runs past the urgent mark, so at the mark the next byte is the urgent one.
             if self._at_mark():
@@ -101,6 +104,8 @@ class PeerSession:
         return line
 
     def _at_mark(self):
+        if isinstance(self.control, ssl.SSLSocket):
+            return False  # no urgent data inside TLS
         try:
             return struct.unpack("i", fcntl.ioctl(self.control.fileno(), SIOCATMARK, b"\0" * 4))[0] == 1
         except OSError:
@@ -335,3 +340,46 @@ def _data_drain(session):
 def _data_receive(session, count):
     """Reads that many bytes (or to the end), then goes on."""
     session.read_data(count)
+
+
+# ---- TLS, as the server, and its faults ----------------------------------------------------------
+
+def _server_context(session, cert, key):
+    """One server context per session, so that the data connections can resume the control's session."""
+    if getattr(session, "tls_context", None) is None:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        session.tls_context = context
+    return session.tls_context
+
+
+@step("tls")
+def _tls(session, cert, key):
+    """After a 234: the TLS handshake on the control connection; every later step goes through it."""
+    session.control.settimeout(STEP_LIMIT)
+    try:
+        session.control = _server_context(session, cert, key).wrap_socket(session.control, server_side=True)
+    except (OSError, ssl.SSLError) as e:
+        raise StepFailed("control TLS handshake failed: %s" % e)
+
+
+@step("tls_drop")
+def _tls_drop(session):
+    """Reads the start of the client's handshake, then closes the connection in the middle of it."""
+    session.control.settimeout(STEP_LIMIT)
+    try:
+        session.control.recv(5)
+    except OSError as e:
+        raise StepFailed("no TLS handshake began: %s" % e)
+    session.control.close()
+
+
+@step("data_tls")
+def _data_tls(session, cert, key):
+    """The TLS handshake on the data connection, as its server."""
+    data = session.need_data("secure")
+    data.settimeout(STEP_LIMIT)
+    try:
+        session.data = _server_context(session, cert, key).wrap_socket(data, server_side=True)
+    except (OSError, ssl.SSLError) as e:
+        raise StepFailed("data TLS handshake failed: %s" % e)

@@ -127,6 +127,18 @@ ScriptedFtpPeer& ScriptedFtpPeer::dataReceive(std::size_t bytes)
 }
 ScriptedFtpPeer& ScriptedFtpPeer::dataReset() { return step("data_reset"); }
 
+ScriptedFtpPeer& ScriptedFtpPeer::tls(const std::string& certFile, const std::string& keyFile)
+{
+    return step("tls", "\"cert\":" + jsonText(certFile) + ",\"key\":" + jsonText(keyFile));
+}
+
+ScriptedFtpPeer& ScriptedFtpPeer::tlsDrop() { return step("tls_drop"); }
+
+ScriptedFtpPeer& ScriptedFtpPeer::dataTls(const std::string& certFile, const std::string& keyFile)
+{
+    return step("data_tls", "\"cert\":" + jsonText(certFile) + ",\"key\":" + jsonText(keyFile));
+}
+
 void ScriptedFtpPeer::start()
 {
     std::string script = "{\"steps\":[";

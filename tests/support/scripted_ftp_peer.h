@@ -50,6 +50,12 @@ public:
     ScriptedFtpPeer& dataDrain();                        // read the data connection to its end
     ScriptedFtpPeer& dataReceive(std::size_t bytes);     // read that many bytes (or to the end), then go on
     ScriptedFtpPeer& dataReset();                        // close the data connection with RST
+    // TLS as the server, with this certificate: on the control connection (after a 234 sent), on the
+    // data connection; tlsDrop() reads the start of the client's handshake and closes midway. A data
+    // connection closed after dataTls() ends without close_notify.
+    ScriptedFtpPeer& tls(const std::string& certFile, const std::string& keyFile);
+    ScriptedFtpPeer& tlsDrop();
+    ScriptedFtpPeer& dataTls(const std::string& certFile, const std::string& keyFile);
 
     void start();
     // Waits until the script has run to its end (true) or the time is up (false).
