@@ -147,7 +147,6 @@ void TThrCtrlArqXMLNFe::download()
 bool TThrCtrlArqXMLNFe::fetchInto(const std::string& remoteName, PartialFile& partial)
 {
     std::int64_t size = channel_->size(remoteName);
-    std::string stamp = channel_->modified(remoteName);
     if (size >= 0)
         InTamanho = size;
     ResumePolicy resume([this] { return Terminated() || boCancelado; });
@@ -172,14 +171,14 @@ bool TThrCtrlArqXMLNFe::fetchInto(const std::string& remoteName, PartialFile& pa
         }
         // Go on only with the same file: one that changed on the server starts again, so that two
         // versions are never spliced together.
+        // (The size is what FTP tells of a version without a round trip more per file; the gateway's
+        // channel asks for the same version itself.)
         const std::int64_t sizeNow = channel_->size(remoteName);
-        const std::string stampNow = channel_->modified(remoteName);
         offset = partial.size();
-        if (sizeNow != size || stampNow != stamp || sizeNow < 0 || offset > sizeNow) {
+        if (sizeNow != size || (sizeNow >= 0 && offset > sizeNow)) {
             logResume("O arquivo mudou no servidor: recomeça do início.");
             offset = 0;
             size = sizeNow;
-            stamp = stampNow;
             if (size >= 0)
                 InTamanho = size;
         } else {

@@ -33,7 +33,7 @@ def settings_sql(ftp_host, user=USER, password=PASSWORD):
 
 
 class BenchWorld:
-    def __init__(self, ftp_host, scratch=None, server="pyftpdlib"):
+    def __init__(self, ftp_host, scratch=None, server="pyftpdlib", tls=None):
         if server not in SERVERS:
             raise ValueError("unknown FTP server %r" % server)
         self.ftp_host = ftp_host
@@ -51,7 +51,7 @@ class BenchWorld:
             self.ftp = FtpServer(ftp_host, str(self.root), USER, PASSWORD)
         else:
             self.scratch.chmod(0o755)
-            self.ftp = Vsftpd(ftp_host, self.root)
+            self.ftp = Vsftpd(ftp_host, self.root, tls=tls)
             for folder in served:
                 self.ftp.writable(folder)
         self.user, self.password = self.ftp.user, self.ftp.password

@@ -19,6 +19,7 @@ sys.path.insert(0, str(REPO / "tests" / "fixtures"))
 sys.path.insert(0, str(REPO / "bench" / "latency"))
 
 import latency_bench  # noqa: E402
+import tls_bench  # noqa: E402
 import transfer_bench  # noqa: E402
 import vsftpd_server  # noqa: E402
 
@@ -146,6 +147,18 @@ def test_small_real_run_of_every_tool(tmp_path, server, host):
     assert figures["many"]["files"] == 5 and figures["many"]["ours"]["median_s"] > 0
     assert figures["many"]["relist"]["median_s"] > 0 and figures["batch"]["files"] == 5
     assert os.listdir(tmp_path) == []  # stores and local files are removed
+
+
+@needs_programs
+def test_small_real_run_over_tls(tmp_path):
+    if not vsftpd_server.available():
+        pytest.skip("vsftpd is not installed")
+    figures = tls_bench.run(BIN_DIR, size_mib=2, rounds=1, scratch=str(tmp_path))
+    assert set(figures["download"]) == {"ours", "curl", "lftp", "ours_paired", "bare", "gui"}
+    assert all(figures[job][t]["mb_per_s"] > 0 for job in ("download", "upload") for t in ("ours", "curl", "lftp"))
+    table = load_report().Table()
+    load_report().tls_rows(table, figures, 2)
+    assert any(row[0].startswith("  bare TLS receiver") for row in table.rows)
 
 
 @needs_programs

@@ -56,7 +56,8 @@ def nfe_xml(index, size):
 
 
 class Runner:
-    def __init__(self, bin_dir, world, limit_s=600, peer_nice=0):
+    def __init__(self, bin_dir, world, limit_s=600, peer_nice=0, env=None):
+        self.env = env or host_env()
         self.bin_dir = pathlib.Path(bin_dir)
         self.world = world
         self.limit_s = limit_s
@@ -65,7 +66,7 @@ class Runner:
     def ours(self, *args):
         command = [str(self.bin_dir / "bench_transfer_probe"), "--server", self.world.server,
                    "--limit", str(self.limit_s), *map(str, args)]
-        done = subprocess.run(command, capture_output=True, text=True, env=host_env(), timeout=self.limit_s + 60,
+        done = subprocess.run(command, capture_output=True, text=True, env=self.env, timeout=self.limit_s + 60,
                               stdin=subprocess.DEVNULL)
         lines = [line for line in done.stdout.splitlines() if line.startswith("{")]
         if done.returncode != 0 or not lines:

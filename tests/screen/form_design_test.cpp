@@ -102,9 +102,10 @@ TEST_F(FormDesign, EachActionCarriesTheKeysItsButtonsHintNames)
         else
             EXPECT_TRUE(hint.endsWith("(" + action->shortcut().toString(QKeySequence::PortableText) + ")")) << hint.toStdString();
     }
-    // Beside the table: "Detalhes da NF-e" (Ctrl+I), which has no button.
-    EXPECT_EQ(form->actions().size(), static_cast<qsizetype>(screenCommands().size()) + 1);
+    // Beside the table: "Detalhes da NF-e" (Ctrl+I) and "Log de protocolo" (Ctrl+L), which have no button.
+    EXPECT_EQ(form->actions().size(), static_cast<qsizetype>(screenCommands().size()) + 2);
     EXPECT_EQ(form->findChild<QAction*>("actDetalhes")->shortcut(), QKeySequence("Ctrl+I"));
+    EXPECT_EQ(form->findChild<QAction*>("actLogProtocolo")->shortcut(), QKeySequence("Ctrl+L"));
 }
 
 TEST_F(FormDesign, GeometryAsDesigned)
