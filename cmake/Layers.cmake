@@ -136,7 +136,7 @@ function(vop_layer_link_check folder)
   endif()
   target_link_libraries(link_check_${name} PRIVATE ${checks} ${archives}
     Qt6::Widgets Qt6::Svg Qt6::Test Poco::Foundation Poco::Net Poco::NetSSL Poco::Crypto Poco::Util Poco::JSON
-    Poco::XML OpenSSL::SSL OpenSSL::Crypto SQLite::SQLite3 Threads::Threads ${CMAKE_DL_LIBS})
+    Poco::XML OpenSSL::SSL OpenSSL::Crypto PkgConfig::XMLSEC SQLite::SQLite3 Threads::Threads ${CMAKE_DL_LIBS})
 endfunction()
 
 function(vop_layers)
