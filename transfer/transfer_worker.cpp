@@ -175,7 +175,8 @@ bool TThrCtrlArqXMLNFe::fetchInto(const std::string& remoteName, PartialFile& pa
         const std::int64_t sizeNow = channel_->size(remoteName);
         const std::string stampNow = channel_->modified(remoteName);
         offset = partial.size();
-        if (sizeNow != size || stampNow != stamp || sizeNow < 0 || offset > sizeNow) {
+        // (Where the server tells neither, as the gateway, the channel asks for the same version.)
+        if (sizeNow != size || stampNow != stamp || (sizeNow >= 0 && offset > sizeNow)) {
             logResume("O arquivo mudou no servidor: recomeça do início.");
             offset = 0;
             size = sizeNow;

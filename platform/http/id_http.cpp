@@ -47,10 +47,15 @@ void HttpDetail::throwForStatus(const Poco::Net::HTTPResponse& response, std::is
 
 void TIdHTTP::Get(const std::string& url, std::ostream& out)
 {
-    runServed(OnWaiting, [&] { getNow(url, out); }, [this] { Cancel(); });
+    runServed(OnWaiting, [&] { getNow(url, out, 0, {}); }, [this] { Cancel(); });
 }
 
-void TIdHTTP::getNow(const std::string& url, std::ostream& out)
+void TIdHTTP::GetFrom(const std::string& url, std::ostream& out, std::int64_t from, const std::string& ifRange)
+{
+    runServed(OnWaiting, [&] { getNow(url, out, from, ifRange); }, [this] { Cancel(); });
+}
+
+void TIdHTTP::getNow(const std::string& url, std::ostream& out, std::int64_t from, const std::string& ifRange)
 {
     Request running(*this);
     std::string target;
@@ -60,19 +65,31 @@ void TIdHTTP::getNow(const std::string& url, std::ostream& out)
     request.set("User-Agent", UserAgent);
     if (!Username.empty())
         Poco::Net::HTTPBasicCredentials(Username, Password).authenticate(request);
+    if (from > 0) {
+        request.set("Range", "bytes=" + std::to_string(from) + "-");
+        if (!ifRange.empty())
+            request.set("If-Range", ifRange);
+    }
     Poco::Net::HTTPResponse response;
     std::istream* body = nullptr;
+    lastModified_.clear();
     try {
         body = &exchange(http, request, response, breaker_);
         throwForStatus(response, *body);
     } catch (const Poco::Exception& e) {
         fail(url, e);
     }
+    lastModified_ = response.get("Last-Modified", "");
+    if (from > 0 && (response.getStatus() != 206
+                     || response.get("Content-Range", "").rfind("bytes " + std::to_string(from) + "-", 0) != 0)) {
+        dropSession();
+        throw HttpRangeIgnored("o servidor HTTP não continuou o download de onde parou");
+    }
 
     const bool sized = response.hasContentLength();
     const std::int64_t expected = sized ? response.getContentLength64() : 0;
     if (OnWorkBegin)
-        OnWorkBegin(TWorkMode::wmRead, expected);
+        OnWorkBegin(TWorkMode::wmRead, sized ? from + expected : 0);
     HttpDetail::WorkScope scope{OnWorkEnd, TWorkMode::wmRead};
     std::vector<char> block(HttpDetail::blockSize);
     std::int64_t total = 0;
@@ -89,7 +106,7 @@ void TIdHTTP::getNow(const std::string& url, std::ostream& out)
                 throw std::runtime_error("não foi possível gravar os dados recebidos");
             total += got;
             if (OnWork)
-                OnWork(TWorkMode::wmRead, total);
+                OnWork(TWorkMode::wmRead, from + total);
             if (breaker_.Fired())
                 throw HttpCancelled(false);
         }
