@@ -34,16 +34,7 @@ public:
     std::string read(const std::string& name, std::int64_t /*expectedSize*/, std::int64_t maxBytes) override
     {
         // The reply's Content-Length is the count the client holds the body to.
-        MemorySink sink(maxBytes);
-        std::ostream out(&sink);
-        try {
-            gateway_.download(current_, name, out);
-        } catch (const std::runtime_error&) {
-            if (sink.exceeded())
-                throw FileTooLarge(maxBytes);
-            throw;
-        }
-        return sink.take();
+        return readIntoMemory(maxBytes, [&](std::ostream& out) { gateway_.download(current_, name, out); });
     }
 
 private:

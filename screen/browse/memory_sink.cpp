@@ -30,19 +30,24 @@ MemorySink::int_type MemorySink::overflow(int_type byte)
     return xsputn(&c, 1) == 1 ? byte : traits_type::eof();
 }
 
-std::string readFtpFile(Platform::TIdFTP& ftp, const std::string& name, std::int64_t expectedSize, std::int64_t maxBytes)
+std::string readIntoMemory(std::int64_t maxBytes, const std::function<void(std::ostream&)>& fetch)
 {
     MemorySink sink(maxBytes);
     std::ostream out(&sink);
-    ftp.TransferType(Platform::TIdFTPTransferType::ftBinary);
     try {
-        ftp.Get(name, out, expectedSize);
-    } catch (const Platform::FtpError&) {
+        fetch(out);
+    } catch (...) {
         if (sink.exceeded())
             throw FileTooLarge(maxBytes);
         throw;
     }
     return sink.take();
+}
+
+std::string readFtpFile(Platform::TIdFTP& ftp, const std::string& name, std::int64_t expectedSize, std::int64_t maxBytes)
+{
+    ftp.TransferType(Platform::TIdFTPTransferType::ftBinary);
+    return readIntoMemory(maxBytes, [&](std::ostream& out) { ftp.Get(name, out, expectedSize); });
 }
 
 } // namespace Cli_Vop31600

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <iosfwd>
 #include <stdexcept>
 #include <streambuf>
 #include <string>
@@ -39,6 +41,9 @@ private:
     std::string data_;
 };
 
+// What fetch writes, in memory: FileTooLarge when it fails once past maxBytes (the sink stopped it),
+// else what it throws.
+std::string readIntoMemory(std::int64_t maxBytes, const std::function<void(std::ostream&)>& fetch);
 // A file of the FTP session's directory into memory: TYPE I, RETR name (exactly expectedSize bytes
 // when it is not -1). Throws FileTooLarge once more than maxBytes arrive, else what the client throws.
 std::string readFtpFile(Platform::TIdFTP& ftp, const std::string& name, std::int64_t expectedSize, std::int64_t maxBytes);
