@@ -4,6 +4,7 @@
 #include "screen/design/screen_design.h"
 #include "screen/details/nfe_details.h"
 #include "screen/log/protocol_log_view.h"
+#include "screen/transfer/folder_upload.h"
 #include "screen/screen_globals.h"
 
 #include "mrv/application.h"
@@ -30,6 +31,7 @@ TfrmCtrlArqXMLNFe::TfrmCtrlArqXMLNFe(QWidget* owner)
     bindScreen(*this);
     details_ = new NfeDetails(*this, [this] { return browser_.get(); });
     protocolLog_ = new ProtocolLogView(*this);
+    folderUpload_ = new FolderUploadCommand(*this);
     IdFTP->OnWaiting = clientWait.hook();
     IdHTTP->OnWaiting = clientWait.hook();
     netCtrlArqXMLNFe->OnWaiting = clientWait.hook();
