@@ -2,6 +2,7 @@
 
 #include "appserver/capped_input_stream.h"
 #include "appserver/dos_listing.h"
+#include "appserver/gateway_download.h"
 #include "appserver/gateway_error.h"
 #include "appserver/gateway_upload.h"
 #include "appserver/request_gate.h"
@@ -116,7 +117,8 @@ void list(const Query& query, const StorePaths& paths, Poco::Net::HTTPServerResp
     sendText(response, 200, dosListing(real, paths), "text/plain; charset=windows-1252");
 }
 
-void download(const Query& query, const StorePaths& paths, Poco::Net::HTTPServerResponse& response)
+void download(const Query& query, const StorePaths& paths, const Poco::Net::HTTPServerRequest& request,
+              Poco::Net::HTTPServerResponse& response)
 {
     const std::string& name = required(query, "name");
     StorePaths::checkName(name);
@@ -124,14 +126,7 @@ void download(const Query& query, const StorePaths& paths, Poco::Net::HTTPServer
     struct stat info {};
     if (::stat(real.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         throw GatewayError(404, "Não é um arquivo: " + name);
-    std::ifstream file(real, std::ios::binary);
-    if (!file)
-        throw GatewayError(403, "Não foi possível ler " + name);
-    response.setStatus(Poco::Net::HTTPResponse::HTTP_OK);
-    response.setContentType("application/octet-stream");
-    response.setContentLength64(static_cast<Poco::UInt64>(info.st_size));
-    std::ostream& out = response.send();
-    Poco::StreamCopier::copyStream64(file, out, 256 * 1024);
+    sendStoreFile(real, request, response);
 }
 
 // bodyRead is set once the whole body is in, so that a later refusal can keep the connection.
@@ -266,7 +261,7 @@ void GatewayHandler::handleRequest(Poco::Net::HTTPServerRequest& request, Poco::
         else if (get && endpoint == "list")
             list(query, paths_, response);
         else if (get && endpoint == "file")
-            download(query, paths_, response);
+            download(query, paths_, request, response);
         else if (isUpload)
             upload(query, paths_, config_.uploadLimit, request, response, bodyRead);
         else if (post && endpoint == "delete")

@@ -69,17 +69,6 @@ public:
         });
     }
 
-    std::string modified(const std::string& name) override
-    {
-        try {
-            if (client_->SendCmd("MDTM " + name, {213}) == 213)
-                return client_->LastReply();
-        } catch (const std::exception&) {
-            // Not every server says: the size alone tells then.
-        }
-        return {};
-    }
-
     void upload(const std::string& localPath, const std::string& name, std::int64_t offset) override
     {
         storeBegun_ = offset > 0;

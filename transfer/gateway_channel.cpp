@@ -20,6 +20,8 @@ auto told(Call call) -> decltype(call())
         return call();
     } catch (const Platform::LocalFileError&) {
         throw;
+    } catch (const Platform::HttpRangeIgnored&) {
+        throw;
     } catch (const Platform::HttpCancelled& error) {
         throw TransferError(TransferError::Kind::Cancelled, error.what());
     } catch (const Platform::HttpError& error) {
@@ -64,9 +66,24 @@ public:
 
     std::int64_t size(const std::string& /*name*/) override { return -1; }
 
-    void download(const std::string& name, PartialFile& partial, std::int64_t /*size*/, std::int64_t /*offset*/) override
+    void download(const std::string& name, PartialFile& partial, std::int64_t /*size*/, std::int64_t offset) override
     {
+        // The rest only of the same file: If-Range carries the Last-Modified of the reply that began
+        // it, and a gateway that sends the whole file instead gets it written from the start.
+        if (offset > 0 && !lastModified_.empty()) {
+            std::ofstream out = partial.resume(offset);
+            try {
+                told([&] { gateway_->downloadFrom(directory_, name, out, offset, lastModified_); });
+                partial.finish(out);
+                return;
+            } catch (const Platform::HttpRangeIgnored&) {
+            }
+        }
         std::ofstream out = partial.create();
+        struct Keep {
+            GatewayChannel& self;
+            ~Keep() { self.lastModified_ = self.gateway_ ? self.gateway_->lastModified() : std::string(); }
+        } keep{*this};
         told([&] { gateway_->download(directory_, name, out); });
         partial.finish(out);
     }
@@ -112,6 +129,7 @@ private:
     std::string directory_;
     std::optional<Platform::GatewayClient> gateway_;  // over the open client
     bool requestSent_ = false;                        // the last upload's request went out whole
+    std::string lastModified_;                        // of the last download begun from the start
 };
 
 } // namespace

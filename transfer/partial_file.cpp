@@ -37,6 +37,17 @@ std::ofstream PartialFile::create() const
     return out;
 }
 
+std::ofstream PartialFile::resume(std::int64_t offset) const
+{
+    std::error_code error;
+    std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(offset), error);
+    std::ofstream out(path_, std::ios::binary | std::ios::app);
+    if (error || !out)
+        throw Platform::LocalFileError::Told("não foi possível gravar o arquivo " + shownAs_, path_,
+                                             error ? error.value() : errno);
+    return out;
+}
+
 void PartialFile::finish(std::ofstream& out) const
 {
     out.close();

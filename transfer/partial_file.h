@@ -24,6 +24,8 @@ public:
     // The temporary file, empty, open for writing. Throws Platform::LocalFileError about path() when
     // it cannot be created.
     std::ofstream create() const;
+    // The temporary file kept up to offset and open for writing on from there (a resumed download).
+    std::ofstream resume(std::int64_t offset) const;
     // Closes what create() gave. Throws Platform::LocalFileError about path() when not everything
     // written reached the file.
     void finish(std::ofstream& out) const;

@@ -76,8 +76,6 @@ public:
     // file?dir=<directory>&name=<name>, always from the start; a body other than its Content-Length is
     // ConnectionLost, and Cancelled means the client gave the request up.
     virtual void download(const std::string& name, PartialFile& partial, std::int64_t size, std::int64_t offset = 0) = 0;
-    // When the file was last changed on the server, as it says it (FTP: MDTM name); empty when unknown.
-    virtual std::string modified(const std::string& /*name*/) { return {}; }
     // Stores the local file as `name`, replacing any file of that name. FTP: STOR name. Gateway:
     // POST file?dir=<directory>&name=<name>, multipart/form-data with one part "file".
     // offset > 0 (FTP only) sends the rest of the file from there: APPE name.

@@ -4,6 +4,7 @@
 // window and moves the current row down N times by the arrow key. After each move it waits for the
 // window to show that row's key. Prints one JSON object: the longest event-loop gap over the whole run
 // and the time from each key press to its details, in milliseconds.
+#include "bench/latency/probe.h"
 #include "bench/transfer/gui_probe.h"
 #include "bench/transfer/screen_session.h"
 
@@ -25,8 +26,6 @@
 #include <vector>
 
 namespace {
-
-const char* const kUsage = "usage: bench_details_moves --server HOST:PORT --moves N";
 
 // The 44 digits the window shows for the current row, or "" while it shows another row.
 QString shownKey(const Cli_Vop31600::TfrmCtrlArqXMLNFe& form)
@@ -54,8 +53,12 @@ double awaitDetails(const Cli_Vop31600::TfrmCtrlArqXMLNFe& form)
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
 }
 
-int run(const std::string& server, int moves)
+int run(const BenchSupport::ProbeOptions& options, const BenchSupport::Probe& self)
 {
+    const std::string server = options.text("--server");
+    const int moves = options.number("--moves", 100);
+    if (server.empty() || moves < 1)
+        throw std::runtime_error(self.usage);
     const auto [host, port] = BenchSupport::splitHostPort(server);
     BenchSupport::ScreenSession session(host, port);
     auto& form = session.open();
@@ -92,26 +95,5 @@ int run(const std::string& server, int moves)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    try {
-        std::string server;
-        int moves = 100;
-        for (int i = 1; i < argc; ++i) {
-            const std::string arg = argv[i];
-            if (arg == "--server" && i + 1 < argc)
-                server = argv[++i];
-            else if (arg == "--moves" && i + 1 < argc)
-                moves = std::stoi(argv[++i]);
-            else
-                throw std::runtime_error(kUsage);
-        }
-        if (server.empty() || moves < 1)
-            throw std::runtime_error(kUsage);
-        return run(server, moves);
-    } catch (const std::exception& error) {
-        std::cerr << "bench_details_moves: " << error.what() << std::endl;
-        return 1;
-    }
-}
+const BenchSupport::Probe BenchSupport::probe = {"bench_details_moves",
+    "usage: bench_details_moves --server HOST:PORT --moves N", {"--server", "--moves"}, run};

@@ -3,6 +3,7 @@
 // Each round opens the screen as the host's menu does and stops the clock once the home listing's
 // N rows are in the grid and painted; then the screen is closed for the next round. Prints one JSON
 // object with every round in milliseconds (the first one pays for cold connections and caches).
+#include "bench/latency/probe.h"
 #include "bench/transfer/screen_session.h"
 
 #include "screen/ctrl_arq_xml_nfe.h"
@@ -21,31 +22,6 @@
 
 namespace {
 
-struct Request {
-    std::string server;
-    int rows = -1;
-    int rounds = 10;
-};
-
-Request parseArgs(int argc, char** argv)
-{
-    Request request;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--server" && i + 1 < argc)
-            request.server = argv[++i];
-        else if (arg == "--rows" && i + 1 < argc)
-            request.rows = std::stoi(argv[++i]);
-        else if (arg == "--rounds" && i + 1 < argc)
-            request.rounds = std::stoi(argv[++i]);
-        else
-            throw std::runtime_error("usage: bench_open_latency --server HOST:PORT --rows N [--rounds R]");
-    }
-    if (request.server.empty() || request.rows < 0 || request.rounds < 1)
-        throw std::runtime_error("usage: bench_open_latency --server HOST:PORT --rows N [--rounds R]");
-    return request;
-}
-
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -53,12 +29,17 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-int run(const Request& request)
+int run(const BenchSupport::ProbeOptions& options, const BenchSupport::Probe& self)
 {
-    const auto [host, port] = BenchSupport::splitHostPort(request.server);
+    const std::string server = options.text("--server");
+    const int rows = options.number("--rows", -1);
+    const int rounds = options.number("--rounds", 10);
+    if (server.empty() || rows < 0 || rounds < 1)
+        throw std::runtime_error(self.usage);
+    const auto [host, port] = BenchSupport::splitHostPort(server);
     BenchSupport::ScreenSession session(host, port);
     std::vector<double> samples;
-    for (int round = 0; round < request.rounds; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         QElapsedTimer clock;
         clock.start();
         auto& form = session.open();
@@ -66,15 +47,15 @@ int run(const Request& request)
         QApplication::processEvents();
         const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         const int shown = form.dbgArquivos->model()->rowCount();
-        if (shown != request.rows)
+        if (shown != rows)
             throw std::runtime_error("the grid shows " + std::to_string(shown) + " rows, expected "
-                                     + std::to_string(request.rows));
+                                     + std::to_string(rows));
         samples.push_back(ms);
         session.close();
     }
     std::vector<double> warm(samples.begin() + (samples.size() > 1 ? 1 : 0), samples.end());
     std::ostringstream json;
-    json << "{\"rows\":" << request.rows << ",\"first_ms\":" << samples.front() << ",\"median_ms\":" << median(warm)
+    json << "{\"rows\":" << rows << ",\"first_ms\":" << samples.front() << ",\"median_ms\":" << median(warm)
          << ",\"max_ms\":" << *std::max_element(warm.begin(), warm.end()) << ",\"samples_ms\":[";
     for (std::size_t i = 0; i < samples.size(); ++i)
         json << (i ? "," : "") << samples[i];
@@ -85,13 +66,5 @@ int run(const Request& request)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    try {
-        return run(parseArgs(argc, argv));
-    } catch (const std::exception& error) {
-        std::cerr << "bench_open_latency: " << error.what() << std::endl;
-        return 1;
-    }
-}
+const BenchSupport::Probe BenchSupport::probe = {"bench_open_latency",
+    "usage: bench_open_latency --server HOST:PORT --rows N [--rounds R]", {"--server", "--rows", "--rounds"}, run};

@@ -3,6 +3,7 @@
 // A 5 ms timer runs from before the opening; every pause between its ticks is a time the window
 // could not paint. With --hold the screen is closed after that many ms (a server that never answers:
 // the close ends the wait); with --rows the opening must list that many rows. Prints one JSON object.
+#include "bench/latency/probe.h"
 #include "bench/transfer/screen_session.h"
 
 #include "screen/ctrl_arq_xml_nfe.h"
@@ -22,34 +23,14 @@
 
 namespace {
 
-struct Request {
-    std::string server;
-    int holdMs = -1;
-    int rows = -1;
-};
-
-Request parseArgs(int argc, char** argv)
+int run(const BenchSupport::ProbeOptions& options, const BenchSupport::Probe& self)
 {
-    Request request;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--server" && i + 1 < argc)
-            request.server = argv[++i];
-        else if (arg == "--hold" && i + 1 < argc)
-            request.holdMs = std::stoi(argv[++i]);
-        else if (arg == "--rows" && i + 1 < argc)
-            request.rows = std::stoi(argv[++i]);
-        else
-            request.server.clear(), i = argc;
-    }
-    if (request.server.empty())
-        throw std::runtime_error("usage: bench_wait_gaps --server HOST:PORT [--hold MS] [--rows N]");
-    return request;
-}
-
-int run(const Request& request)
-{
-    const auto [host, port] = BenchSupport::splitHostPort(request.server);
+    const std::string server = options.text("--server");
+    const int holdMs = options.number("--hold", -1);
+    const int rows = options.number("--rows", -1);
+    if (server.empty())
+        throw std::runtime_error(self.usage);
+    const auto [host, port] = BenchSupport::splitHostPort(server);
     BenchSupport::ScreenSession session(host, port);
     QApplication::processEvents();  // the first paint of the window is not the screen's
     QElapsedTimer clock, sinceTick;
@@ -64,8 +45,8 @@ int run(const Request& request)
             sinceTick.start();
     });
     meter.start();
-    if (request.holdMs >= 0) {
-        QTimer::singleShot(request.holdMs, [] {
+    if (holdMs >= 0) {
+        QTimer::singleShot(holdMs, [] {
             if (Cli_Vop31600::frmCtrlArqXMLNFe && Cli_Vop31600::frmCtrlArqXMLNFe->subWindow())
                 Cli_Vop31600::frmCtrlArqXMLNFe->subWindow()->close();
         });
@@ -81,9 +62,9 @@ int run(const Request& request)
     while (settle.elapsed() < 100)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     meter.stop();
-    if (request.rows >= 0 && shown != request.rows)
+    if (rows >= 0 && shown != rows)
         throw std::runtime_error("the grid shows " + std::to_string(shown) + " rows, expected "
-                                 + std::to_string(request.rows));
+                                 + std::to_string(rows));
     std::cout << "{\"open_ms\":" << openMs << ",\"longest_gap_ms\":" << longest << ",\"ticks\":" << ticks
               << ",\"rows\":" << shown << "}" << std::endl;
     return 0;
@@ -91,13 +72,5 @@ int run(const Request& request)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    try {
-        return run(parseArgs(argc, argv));
-    } catch (const std::exception& error) {
-        std::cerr << "bench_wait_gaps: " << error.what() << std::endl;
-        return 1;
-    }
-}
+const BenchSupport::Probe BenchSupport::probe = {"bench_wait_gaps",
+    "usage: bench_wait_gaps --server HOST:PORT [--hold MS] [--rows N]", {"--server", "--hold", "--rows"}, run};

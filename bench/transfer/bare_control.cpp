@@ -71,6 +71,16 @@ void BareControl::logIn(const char* user, const char* password)
         bareFail("bare receiver", "login refused");
 }
 
+void BareControl::endTransfer(int dataFd, int fileFd)
+{
+    ::close(dataFd);
+    if (::close(fileFd) != 0)
+        bareFail("bare receiver", "close the file");
+    if (reply() != 226)
+        bareFail("bare receiver", "no 226 after the transfer");
+    send("QUIT");
+}
+
 long BareControl::receive(char* into, unsigned long size)
 {
     return ssl_ ? SSL_read(ssl_, into, static_cast<int>(size)) : ::recv(fd_, into, size, 0);

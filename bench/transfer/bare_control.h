@@ -21,6 +21,8 @@ public:
     int send(const std::string& command);
     // The same, keeping the reply's first line in text.
     int sendForText(const std::string& command, std::string& text);
+    // Closes the data connection and the file, awaits 226 and says QUIT.
+    void endTransfer(int dataFd, int fileFd);
     // Logs in; TYPE I.
     void logIn(const char* user, const char* password);
 

@@ -79,11 +79,6 @@ int main(int argc, char** argv)
             left -= written;
         }
     }
-    ::close(data);
-    if (::close(file) != 0)
-        fail("close the file");
-    if (control.reply() != 226)
-        fail("no 226 after the transfer");
-    control.send("QUIT");
+    control.endTransfer(data, file);
     return 0;
 }

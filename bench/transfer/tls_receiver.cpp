@@ -99,11 +99,6 @@ int main(int argc, char** argv)
         if (::write(file, block.data(), filled) != static_cast<ssize_t>(filled))
             fail("write the file");
     }
-    ::close(data);
-    if (::close(file) != 0)
-        fail("close the file");
-    if (control.reply() != 226)
-        fail("no 226 after the transfer");
-    control.send("QUIT");
+    control.endTransfer(data, file);
     return 0;
 }

@@ -2,15 +2,14 @@
 
 #include "platform/dataset/dataset_impl.h"
 
-#include <QString>
-
 #include <algorithm>
 #include <stdexcept>
 
+// The dataset's fields and rows: definition, opening, posting, and reading a row by its place in the
+// display.
 namespace Platform {
-namespace {
 
-bool sameNameIgnoringCase(const std::string& a, const std::string& b)
+bool Detail::sameNameIgnoringCase(const std::string& a, const std::string& b)
 {
     return a.size() == b.size()
         && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -18,212 +17,6 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b)
                return lower(x) == lower(y);
            });
 }
-
-bool isAscii(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Matches text against a value; caseInsensitive folds every letter, accented ones too.
-class ValueMatcher {
-public:
-    ValueMatcher(const std::string& value, bool caseInsensitive)
-        : value_(value), caseInsensitive_(caseInsensitive), valueAscii_(isAscii(value)),
-          valueQt_(QString::fromStdString(value))
-    {
-    }
-
-    bool matches(std::string_view text) const
-    {
-        if (!caseInsensitive_)
-            return text == value_;
-        if (valueAscii_ && isAscii(text))
-            return sameNameIgnoringCase(std::string(text), value_);
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
-                   .compare(valueQt_, Qt::CaseInsensitive)
-            == 0;
-    }
-
-private:
-    std::string value_;
-    bool caseInsensitive_;
-    bool valueAscii_;
-    QString valueQt_;
-};
-
-} // namespace
-
-// ---- Impl ----
-
-const IndexDef* TClientDataSet::Impl::findIndex(const std::string& name) const
-{
-    for (const IndexDef& index : indexes)
-        if (sameNameIgnoringCase(index.name, name))
-            return &index;
-    return nullptr;
-}
-
-const IndexDef* TClientDataSet::Impl::active() const
-{
-    return activeIndex.empty() ? nullptr : findIndex(activeIndex);
-}
-
-std::int64_t TClientDataSet::Impl::readRow() const
-{
-    if (readOverride != noRow)
-        return readOverride;
-    if (state == State::Insert)
-        return insertBuffer;
-    return currentRow;
-}
-
-bool TClientDataSet::Impl::cellIsNull(int field, std::int64_t row) const
-{
-    if (row == insertBuffer)
-        return buffer[static_cast<std::size_t>(field)].isNull;
-    if (row < 0)
-        return true;
-    return columns[static_cast<std::size_t>(field)].isNull(static_cast<std::uint32_t>(row));
-}
-
-std::string TClientDataSet::Impl::cellText(int field, std::int64_t row) const
-{
-    if (cellIsNull(field, row))
-        return {};
-    const Detail::Column& column = columns[static_cast<std::size_t>(field)];
-    const double number = cellNumber(field, row);
-    switch (column.type()) {
-    case FieldType::String:
-        if (row == insertBuffer)
-            return buffer[static_cast<std::size_t>(field)].text;
-        return std::string(column.text(static_cast<std::uint32_t>(row)));
-    case FieldType::Integer: return std::to_string(static_cast<std::int32_t>(number));
-    case FieldType::Float: return formatFloatText(number);
-    case FieldType::Boolean: return number != 0 ? "True" : "False";
-    }
-    return {};
-}
-
-double TClientDataSet::Impl::cellNumber(int field, std::int64_t row) const
-{
-    if (cellIsNull(field, row))
-        return 0;
-    if (row == insertBuffer)
-        return buffer[static_cast<std::size_t>(field)].number;
-    return columns[static_cast<std::size_t>(field)].number(static_cast<std::uint32_t>(row));
-}
-
-void TClientDataSet::Impl::write(int field, bool isNull, std::string_view text, double number)
-{
-    requireActive();
-    if (state == State::Insert) {
-        Detail::Cell& cell = buffer[static_cast<std::size_t>(field)];
-        cell.isNull = isNull;
-        cell.text.assign(text);
-        cell.number = number;
-        return;
-    }
-    if (currentRow < 0)
-        throw std::logic_error("TClientDataSet: no current record to write to");
-    Detail::Cell cell;
-    cell.isNull = isNull;
-    cell.text.assign(text);
-    cell.number = number;
-    columns[static_cast<std::size_t>(field)].set(static_cast<std::uint32_t>(currentRow), cell);
-    if (activeField == field) {
-        orderDirty = true;
-        currentPos = -1;
-    }
-    if (filterField == field)
-        foldStale = true;
-    notifyChanged();
-}
-
-void TClientDataSet::Impl::ensureOrder()
-{
-    const IndexDef* index = active();
-    if (!index || !orderDirty)
-        return;
-    Detail::sortRows(columns[static_cast<std::size_t>(index->field)], index->descending, order);
-    orderDirty = false;
-    viewDirty = filtered();
-    currentPos = -1;
-}
-
-std::uint32_t TClientDataSet::Impl::rowIdAt(std::uint32_t position)
-{
-    if (filtered()) {
-        ensureView();
-        return view[position];
-    }
-    if (activeField < 0)
-        return position;
-    ensureOrder();
-    return order[position];
-}
-
-std::int64_t TClientDataSet::Impl::currentPosition()
-{
-    if (currentRow < 0)
-        return -1;
-    if (filtered()) {
-        ensureView();
-        if (currentPos < 0) {
-            const auto found = std::find(view.begin(), view.end(), static_cast<std::uint32_t>(currentRow));
-            currentPos = found == view.end() ? -1 : found - view.begin();
-        }
-        return currentPos;
-    }
-    if (activeField < 0)
-        return currentRow;
-    ensureOrder();
-    if (currentPos < 0) {
-        const auto found = std::find(order.begin(), order.end(), static_cast<std::uint32_t>(currentRow));
-        currentPos = found - order.begin();
-    }
-    return currentPos;
-}
-
-void TClientDataSet::Impl::requireActive() const
-{
-    if (state == State::Inactive)
-        throw std::logic_error("TClientDataSet: cannot perform this operation on a closed dataset");
-}
-
-void TClientDataSet::Impl::requireBrowse()
-{
-    requireActive();
-    if (state == State::Insert)
-        owner->Post();
-}
-
-void TClientDataSet::Impl::moveTo(std::uint32_t position)
-{
-    currentRow = rowIdAt(position);
-    currentPos = position;
-}
-
-void TClientDataSet::Impl::notifyChanged()
-{
-    // Runs once per posted row: no copy of the list here. Observers do not detach while told of a
-    // change.
-    for (std::size_t i = 0; i < observers.size(); ++i)
-        observers[i]->dataSetChanged();
-}
-
-void TClientDataSet::Impl::notifyScrolled()
-{
-    const auto copy = observers;
-    for (DataSetObserver* observer : copy)
-        if (std::find(observers.begin(), observers.end(), observer) != observers.end())
-            observer->dataSetScrolled();
-    if (owner->AfterScroll)
-        owner->AfterScroll(*owner);
-}
-
-// ---- TClientDataSet ----
-
-DataSetObserver::~DataSetObserver() = default;
 
 TClientDataSet::TClientDataSet() : d_(std::make_unique<Impl>()) { d_->owner = this; }
 
@@ -259,7 +52,7 @@ TField& TClientDataSet::FieldByName(const std::string& name)
 TField* TClientDataSet::FindField(const std::string& name)
 {
     for (auto& field : d_->fields)
-        if (sameNameIgnoringCase(field->FieldName(), name))
+        if (Detail::sameNameIgnoringCase(field->FieldName(), name))
             return field.get();
     return nullptr;
 }
@@ -348,187 +141,98 @@ void TClientDataSet::Cancel()
 int TClientDataSet::RecordCount() const { return static_cast<int>(d_->shownCount()); }
 bool TClientDataSet::IsEmpty() const { return d_->shownCount() == 0; }
 
-void TClientDataSet::First()
+std::size_t TClientDataSet::MemoryUsed() const
 {
-    d_->requireBrowse();
-    if (d_->shownCount() == 0) {
-        d_->currentRow = Impl::noRow;
-        d_->eof = true;
-    } else {
-        d_->moveTo(0);
-        d_->eof = false;
+    std::size_t bytes = d_->order.capacity() * sizeof(std::uint32_t) + d_->folded.capacity()
+        + d_->foldedEnd.capacity() * sizeof(std::uint32_t) + d_->shown.capacity()
+        + d_->view.capacity() * sizeof(std::uint32_t);
+    for (const Detail::Column& column : d_->columns)
+        bytes += column.memoryUsed();
+    return bytes;
+}
+
+std::int64_t TClientDataSet::Impl::readRow() const
+{
+    if (readOverride != noRow)
+        return readOverride;
+    if (state == State::Insert)
+        return insertBuffer;
+    return currentRow;
+}
+
+bool TClientDataSet::Impl::cellIsNull(int field, std::int64_t row) const
+{
+    if (row == insertBuffer)
+        return buffer[static_cast<std::size_t>(field)].isNull;
+    if (row < 0)
+        return true;
+    return columns[static_cast<std::size_t>(field)].isNull(static_cast<std::uint32_t>(row));
+}
+
+std::string TClientDataSet::Impl::cellText(int field, std::int64_t row) const
+{
+    if (cellIsNull(field, row))
+        return {};
+    const Detail::Column& column = columns[static_cast<std::size_t>(field)];
+    const double number = cellNumber(field, row);
+    switch (column.type()) {
+    case FieldType::String:
+        if (row == insertBuffer)
+            return buffer[static_cast<std::size_t>(field)].text;
+        return std::string(column.text(static_cast<std::uint32_t>(row)));
+    case FieldType::Integer: return std::to_string(static_cast<std::int32_t>(number));
+    case FieldType::Float: return formatFloatText(number);
+    case FieldType::Boolean: return number != 0 ? "True" : "False";
     }
-    d_->bof = true;
-    d_->notifyScrolled();
+    return {};
 }
 
-void TClientDataSet::Last()
+double TClientDataSet::Impl::cellNumber(int field, std::int64_t row) const
 {
-    d_->requireBrowse();
-    if (d_->shownCount() == 0) {
-        d_->currentRow = Impl::noRow;
-        d_->bof = true;
-    } else {
-        d_->moveTo(d_->shownCount() - 1);
-        d_->bof = false;
-    }
-    d_->eof = true;
-    d_->notifyScrolled();
+    if (cellIsNull(field, row))
+        return 0;
+    if (row == insertBuffer)
+        return buffer[static_cast<std::size_t>(field)].number;
+    return columns[static_cast<std::size_t>(field)].number(static_cast<std::uint32_t>(row));
 }
 
-void TClientDataSet::Next()
+void TClientDataSet::Impl::write(int field, bool isNull, std::string_view text, double number)
 {
-    d_->requireBrowse();
-    const std::int64_t position = d_->currentPosition();
-    if (position < 0 || position + 1 >= d_->shownCount()) {
-        d_->eof = true;
-        d_->bof = d_->bof || d_->shownCount() == 0;
+    requireActive();
+    if (state == State::Insert) {
+        Detail::Cell& cell = buffer[static_cast<std::size_t>(field)];
+        cell.isNull = isNull;
+        cell.text.assign(text);
+        cell.number = number;
         return;
     }
-    d_->moveTo(static_cast<std::uint32_t>(position + 1));
-    d_->eof = d_->bof = false;
-    d_->notifyScrolled();
-}
-
-void TClientDataSet::Prior()
-{
-    d_->requireBrowse();
-    const std::int64_t position = d_->currentPosition();
-    if (position <= 0) {
-        d_->bof = true;
-        d_->eof = d_->eof || d_->shownCount() == 0;
-        return;
+    if (currentRow < 0)
+        throw std::logic_error("TClientDataSet: no current record to write to");
+    Detail::Cell cell;
+    cell.isNull = isNull;
+    cell.text.assign(text);
+    cell.number = number;
+    columns[static_cast<std::size_t>(field)].set(static_cast<std::uint32_t>(currentRow), cell);
+    if (activeField == field) {
+        orderDirty = true;
+        currentPos = -1;
     }
-    d_->moveTo(static_cast<std::uint32_t>(position - 1));
-    d_->eof = d_->bof = false;
-    d_->notifyScrolled();
+    if (filterField == field)
+        foldStale = true;
+    notifyChanged();
 }
 
-bool TClientDataSet::Eof() const { return d_->eof; }
-bool TClientDataSet::Bof() const { return d_->bof; }
-
-int TClientDataSet::RecNo() const
+void TClientDataSet::Impl::requireActive() const
 {
-    return static_cast<int>(d_->currentPosition() + 1);
+    if (state == State::Inactive)
+        throw std::logic_error("TClientDataSet: cannot perform this operation on a closed dataset");
 }
 
-void TClientDataSet::SetRecNo(int recNo)
+void TClientDataSet::Impl::requireBrowse()
 {
-    d_->requireBrowse();
-    if (recNo < 1 || recNo > static_cast<int>(d_->shownCount()) || recNo == RecNo())
-        return;
-    d_->moveTo(static_cast<std::uint32_t>(recNo - 1));
-    d_->eof = d_->bof = false;
-    d_->notifyScrolled();
-}
-
-bool TClientDataSet::Locate(const std::string& field, const std::string& value, bool caseInsensitive)
-{
-    d_->requireBrowse();
-    const int f = FieldByName(field).Index();
-    const Detail::Column& column = d_->columns[static_cast<std::size_t>(f)];
-    const ValueMatcher matcher(value, caseInsensitive);
-    for (std::uint32_t position = 0; position < d_->shownCount(); ++position) {
-        const std::uint32_t id = d_->rowIdAt(position);
-        const bool match = column.type() == FieldType::String && !column.isNull(id)
-            ? matcher.matches(column.text(id))
-            : matcher.matches(d_->cellText(f, id));
-        if (match) {
-            d_->moveTo(position);
-            d_->eof = d_->bof = false;
-            d_->notifyScrolled();
-            return true;
-        }
-    }
-    return false;
-}
-
-void TClientDataSet::AddIndex(const std::string& name, const std::string& field, bool descending)
-{
-    if (name.empty())
-        throw std::invalid_argument("TClientDataSet: an index needs a name");
-    if (d_->findIndex(name))
-        throw std::invalid_argument("TClientDataSet: index '" + name + "' already exists");
-    d_->indexes.push_back({name, FieldByName(field).Index(), descending});
-}
-
-void TClientDataSet::DeleteIndex(const std::string& name)
-{
-    const IndexDef* index = d_->findIndex(name);
-    if (!index)
-        throw std::invalid_argument("TClientDataSet: index '" + name + "' not found");
-    if (sameNameIgnoringCase(index->name, d_->activeIndex))
-        SetIndexName({});
-    d_->indexes.erase(d_->indexes.begin() + (index - d_->indexes.data()));
-}
-
-std::vector<std::string> TClientDataSet::IndexNames() const
-{
-    std::vector<std::string> names;
-    for (const IndexDef& index : d_->indexes)
-        names.push_back(index.name);
-    return names;
-}
-
-bool TClientDataSet::IndexDescending(const std::string& name) const
-{
-    const IndexDef* index = d_->findIndex(name);
-    if (!index)
-        throw std::invalid_argument("TClientDataSet: index '" + name + "' not found");
-    return index->descending;
-}
-
-std::string TClientDataSet::IndexName() const
-{
-    const IndexDef* index = d_->active();
-    return index ? index->name : std::string();
-}
-
-void TClientDataSet::SetIndexName(const std::string& name)
-{
-    if (d_->state == State::Insert)
-        d_->requireBrowse();
-    const IndexDef* index = name.empty() ? nullptr : d_->findIndex(name);
-    if (!name.empty() && !index)
-        throw std::invalid_argument("TClientDataSet: index '" + name + "' not found");
-    const std::string newName = index ? index->name : std::string();
-    if (newName == d_->activeIndex)
-        return;
-    d_->activeIndex = newName;
-    d_->activeField = index ? index->field : -1;
-    d_->activeDescending = index && index->descending;
-    d_->order.clear();
-    d_->orderDirty = index != nullptr;
-    d_->viewDirty = d_->filtered();
-    d_->currentPos = -1;
-    d_->notifyChanged();
-}
-
-void TClientDataSet::DisableControls() { ++d_->disableCount; }
-
-void TClientDataSet::EnableControls()
-{
-    if (d_->disableCount == 0)
-        return;
-    if (--d_->disableCount > 0)
-        return;
-    const auto copy = d_->observers;
-    for (DataSetObserver* observer : copy)
-        if (std::find(d_->observers.begin(), d_->observers.end(), observer) != d_->observers.end())
-            observer->dataSetControlsEnabled();
-}
-
-bool TClientDataSet::ControlsDisabled() const { return d_->disableCount > 0; }
-
-void TClientDataSet::AddObserver(DataSetObserver* observer)
-{
-    if (std::find(d_->observers.begin(), d_->observers.end(), observer) == d_->observers.end())
-        d_->observers.push_back(observer);
-}
-
-void TClientDataSet::RemoveObserver(DataSetObserver* observer)
-{
-    std::erase(d_->observers, observer);
+    requireActive();
+    if (state == State::Insert)
+        owner->Post();
 }
 
 TClientDataSet::RowScope::RowScope(TClientDataSet& dataSet, int displayRow)
@@ -557,16 +261,6 @@ std::string TClientDataSet::AsStringAt(int displayRow, int fieldIndex)
 {
     RowScope scope(*this, displayRow);
     return Fields(fieldIndex).AsString();
-}
-
-std::size_t TClientDataSet::MemoryUsed() const
-{
-    std::size_t bytes = d_->order.capacity() * sizeof(std::uint32_t) + d_->folded.capacity()
-        + d_->foldedEnd.capacity() * sizeof(std::uint32_t) + d_->shown.capacity()
-        + d_->view.capacity() * sizeof(std::uint32_t);
-    for (const Detail::Column& column : d_->columns)
-        bytes += column.memoryUsed();
-    return bytes;
 }
 
 } // namespace Platform

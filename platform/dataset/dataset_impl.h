@@ -91,4 +91,9 @@ struct TClientDataSet::Impl {
 // Text of a float as AsString prints it.
 std::string formatFloatText(double value);
 
+namespace Detail {
+// Names of fields and indexes compare ignoring the case of a to z.
+bool sameNameIgnoringCase(const std::string& a, const std::string& b);
+} // namespace Detail
+
 } // namespace Platform

@@ -66,6 +66,15 @@ void GatewayClient::download(const std::string& dir, const std::string& name, st
     authorised().Get(target, out);
 }
 
+void GatewayClient::downloadFrom(const std::string& dir, const std::string& name, std::ostream& out, std::int64_t from,
+                                 const std::string& ifRange)
+{
+    const std::string target = url("file", {{"dir", dir}, {"name", name}});
+    authorised().GetFrom(target, out, from, ifRange);
+}
+
+std::string GatewayClient::lastModified() const { return http_.LastModified(); }
+
 void GatewayClient::upload(const std::string& dir, const std::string& name, const std::string& localPath)
 {
     const std::string target = url("file", {{"dir", dir}, {"name", name}});

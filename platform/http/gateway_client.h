@@ -35,6 +35,12 @@ public:
     std::vector<std::string> list(const std::string& dir);
     // GET file?dir=<dir>&name=<name>: the file's bytes into out, exactly Content-Length of them.
     void download(const std::string& dir, const std::string& name, std::ostream& out);
+    // The same from byte `from` on (Range, If-Range: the Last-Modified the first reply gave);
+    // HttpRangeIgnored when the gateway sends the whole file instead.
+    void downloadFrom(const std::string& dir, const std::string& name, std::ostream& out, std::int64_t from,
+                      const std::string& ifRange);
+    // The Last-Modified of the last download's reply.
+    std::string lastModified() const;
     // POST file?dir=<dir>&name=<name>, multipart/form-data with the one part "file"; the gateway
     // stores the file only once it is complete.
     void upload(const std::string& dir, const std::string& name, const std::string& localPath);

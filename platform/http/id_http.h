@@ -34,6 +34,12 @@ private:
 
 // A request abandoned by Cancel() or StopRequested. RequestSent() tells whether the whole request
 // (an upload's body included) had left first, so that the server may have acted on it.
+// A ranged GET that the server answered with the whole file: begin again from the start.
+class PLATFORM_API HttpRangeIgnored : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class PLATFORM_API HttpCancelled : public std::runtime_error {
 public:
     explicit HttpCancelled(bool requestSent) : std::runtime_error("transferência cancelada"), requestSent_(requestSent) {}
@@ -82,6 +88,14 @@ public:
     // and nothing beyond Content-Length is written.
     void Get(const std::string& url, std::ostream& out);
     std::string Get(const std::string& url);
+    // The rest of a download: GET url with "Range: bytes=from-" and "If-Range: ifRange" (the
+    // Last-Modified of the reply that began it). A 206 whose Content-Range starts at from writes the
+    // rest into out, its work events counting from `from`. A server that sends the whole body
+    // instead (200: no ranges, or the file changed) throws HttpRangeIgnored before a byte is
+    // written. Otherwise as Get.
+    void GetFrom(const std::string& url, std::ostream& out, std::int64_t from, const std::string& ifRange);
+    // The Last-Modified of the last GET's reply ("" when it had none).
+    const std::string& LastModified() const { return lastModified_; }
     // POST url, multipart/form-data with one part, fieldName, carrying the file; HttpError on a
     // refusal.
     void PostFile(const std::string& url, const std::string& fieldName, const std::string& localPath);
@@ -93,7 +107,7 @@ public:
 
 private:
     struct Request;
-    void getNow(const std::string& url, std::ostream& out);
+    void getNow(const std::string& url, std::ostream& out, std::int64_t from, const std::string& ifRange);
     void postNow(const std::string& url);
     Poco::Net::HTTPClientSession& session(const std::string& url, std::string& target);
     void dropSession();
@@ -104,6 +118,7 @@ private:
     std::unique_ptr<Poco::Net::HTTPClientSession> session_;
     std::string sessionKey_;
     ConnectionBreaker breaker_;
+    std::string lastModified_;
 };
 
 } // namespace Platform

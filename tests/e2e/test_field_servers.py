@@ -4,29 +4,17 @@ before the log-in, trusted for good, and the worker's own connection must presen
 server that once spoke TLS and now refuses it gets no password."""
 
 import os
-import pathlib
-import subprocess
-import time
 
 import pytest
 
 from appserver_fixture import AppServer
+from certificates import self_signed
 from ftp_fixture import FtpServer
 from vsftpd_server import Vsftpd, available
 from world import ORG_HOME, fresh_loopback, prompts_of
 
 HOME = "/" + ORG_HOME
 pytestmark = pytest.mark.skipif(not available(), reason="needs vsftpd and root")
-
-
-def certificate(folder, host):
-    cert, key = folder / "cert.pem", folder / "key.pem"
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=" + host,
-                    "-addext", "subjectAltName=IP:" + host, "-keyout", str(key), "-out", str(cert)],
-                   check=True, capture_output=True)
-    out = subprocess.run(["openssl", "x509", "-in", str(cert), "-noout", "-fingerprint", "-sha256"],
-                         check=True, capture_output=True, text=True).stdout
-    return (str(cert), str(key)), out.strip().split("=", 1)[1]
 
 
 def vsftpd_store(root, files):
@@ -52,7 +40,7 @@ def errors(dump):
 
 def test_tls_required_active_refused_certificate_trusted_once_for_good(run_script, tmp_path):
     host = fresh_loopback()
-    tls, fingerprint = certificate(tmp_path, host)
+    tls, fingerprint = self_signed(tmp_path, host)
     data = os.urandom(3 * 1024 * 1024 + 5)
     root = tmp_path / "store"
     home = vsftpd_store(root, {"nota.xml": data})

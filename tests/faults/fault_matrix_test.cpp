@@ -21,7 +21,7 @@ using namespace FaultMatrix;
 using Platform::FtpError;
 using Platform::TIdFTP;
 using Platform::TIdStatus;
-using TestSupport::FakeFtpPeer;
+using TestSupport::ScriptedFtpPeer;
 
 namespace {
 
@@ -174,7 +174,7 @@ TEST_P(FaultMatrixTest, ClearErrorInTimeDisconnectedAndRecovers)
 {
     const Cell cell = GetParam();
     const std::string ip = cellAddress(cell);
-    std::unique_ptr<FakeFtpPeer> peer;
+    std::unique_ptr<ScriptedFtpPeer> peer;
     std::unique_ptr<FullBacklogListener> blackHole;
 
     if (cell.step == Step::Connect && cell.fault == Fault::Close) {
@@ -183,7 +183,7 @@ TEST_P(FaultMatrixTest, ClearErrorInTimeDisconnectedAndRecovers)
         blackHole = std::make_unique<FullBacklogListener>(ip);
         configure(ip, blackHole->port());
     } else {
-        peer = std::make_unique<FakeFtpPeer>(ip);
+        peer = std::make_unique<ScriptedFtpPeer>(ip);
         scriptFaultySession(*peer, cell.step, cell.fault);
         configure(ip, peer->port());
         peer->start();
@@ -218,7 +218,7 @@ TEST_P(FaultMatrixTest, ClearErrorInTimeDisconnectedAndRecovers)
     }
 
     // The same client works once the server is healthy again.
-    FakeFtpPeer healthy(ip);
+    ScriptedFtpPeer healthy(ip);
     scriptHealthySession(healthy);
     healthy.start();
     ftp.Port = healthy.port();

@@ -2,8 +2,8 @@
 // a stranger at the active-mode data port, a trickled listing, a huge reply, and stop requests
 // while the data barely moves. scripts/fault-matrix prints these as the hostile-server rows.
 #include "platform/ftp/id_ftp.h"
-#include "tests/ftp/ftp_test_helpers.h"
-#include "tests/support/fake_ftp_peer.h"
+#include "tests/platform/ftp/ftp_test_helpers.h"
+#include "tests/support/scripted_ftp_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include <thread>
 
 using namespace Platform;
-using TestSupport::FakeFtpPeer;
+using TestSupport::ScriptedFtpPeer;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -31,7 +31,7 @@ std::chrono::milliseconds since(Clock::time_point start)
 
 class HostileTransfer : public ::testing::Test {
 protected:
-    void use(FakeFtpPeer& peer)
+    void use(ScriptedFtpPeer& peer)
     {
         ftp.Host = peer.host();
         ftp.Port = peer.port();
@@ -43,7 +43,7 @@ protected:
         ftp.Connect();
     }
     // The session is still in step: the next command gets its own reply.
-    void inStep(FakeFtpPeer& peer, const std::string& outcome)
+    void inStep(ScriptedFtpPeer& peer, const std::string& outcome)
     {
         EXPECT_TRUE(ftp.Connected());
         EXPECT_EQ(ftp.RetrieveCurrentDir(), "/ainda");
@@ -77,7 +77,7 @@ protected:
 // and exactly 2000 is a download; to a file (spliced) and to a stream alike.
 TEST_F(HostileTransfer, ShortOrLongDownloadIsAFailureAndNothingPastTheSizeIsWritten)
 {
-    FakeFtpPeer peer("127.25.0.1");
+    ScriptedFtpPeer peer("127.25.0.1");
     peer.login();
     for (int round = 0; round < 2; ++round) {
         peer.expect("EPRT").reply("200 ok").expect("RETR").reply("150 ok").dataConnect().dataSend(1000).dataClose()
@@ -108,7 +108,7 @@ TEST_F(HostileTransfer, ShortOrLongDownloadIsAFailureAndNothingPastTheSizeIsWrit
 // Someone at another address reaches the announced port first: turned away, the server's data counts.
 TEST_F(HostileTransfer, StrangerAtTheActiveDataPortIsTurnedAway)
 {
-    FakeFtpPeer peer("127.25.0.2");
+    ScriptedFtpPeer peer("127.25.0.2");
     peer.login()
         .expect("EPRT").reply("200 ok").expect("RETR").reply("150 ok").strangerConnect(kStranger, "forjado")
         .dataConnect().dataSend(3000).dataClose().reply("226 ok")
@@ -131,7 +131,7 @@ TEST_F(HostileTransfer, StrangerAtTheActiveDataPortIsTurnedAway)
 // One byte every 100 ms keeps each read inside its time-out; the listing as a whole has its own.
 TEST_F(HostileTransfer, TrickledListingEndsAtItsDeadline)
 {
-    FakeFtpPeer peer("127.25.0.3");
+    ScriptedFtpPeer peer("127.25.0.3");
     peer.login().expect("EPRT").reply("200 ok").expect("LIST").reply("150 ok").dataConnect()
         .dataTrickle(100000, std::chrono::milliseconds(100))
         .expect("ABOR").dataClose().send("426 interrompida\r\n226 ABOR ok\r\n")
@@ -153,7 +153,7 @@ TEST_F(HostileTransfer, HugeReplyIsRefusedAndTheSessionClosed)
     std::string huge = "257-\"/\"\r\n";
     for (int i = 0; i < 40; ++i)
         huge += "257-" + std::string(60000, 'x') + "\r\n";
-    FakeFtpPeer peer("127.25.0.4");
+    ScriptedFtpPeer peer("127.25.0.4");
     peer.login().expect("PWD").send(huge).stall();
     use(peer);
     const std::string failure = failureOf([&] { ftp.RetrieveCurrentDir(); });
@@ -168,7 +168,7 @@ TEST_F(HostileTransfer, StopIsHeardWithin200MsWhileTheDataBarelyMoves)
 {
     for (bool upload : {false, true}) {
         SCOPED_TRACE(upload ? "upload to a server that reads nothing" : "download at 20 bytes/s");
-        FakeFtpPeer peer(upload ? "127.25.0.6" : "127.25.0.5");
+        ScriptedFtpPeer peer(upload ? "127.25.0.6" : "127.25.0.5");
         peer.login().expect("EPRT").reply("200 ok").expect(upload ? "STOR" : "RETR").reply("150 ok").dataConnect();
         if (!upload)
             peer.dataTrickle(100000, std::chrono::milliseconds(50));

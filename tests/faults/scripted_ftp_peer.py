@@ -1,4 +1,6 @@
-"""A small FTP server on loopback whose faults are switched on by the test while a screen uses it.
+"""The scripted FTP peer of the fault tests: a small server on loopback that fails on purpose.
+
+In process, a test switches its faults on while a screen uses it:
 
     with ScriptedFtpPeer(host, root, user, password) as peer:
         peer.arm("LIST", "reset")       # the next session that reaches LIST gets a reset there
@@ -12,45 +14,38 @@ that start after it was armed and fires once; afterwards the server is healthy a
 
 Steps: connect, banner, USER, PASS, CWD, PWD, LIST, TYPE, SIZE, EPRT (also PORT), accept (the data
 connection after 150), RETR-data, STOR-data, final (the reply after a transfer). Faults: close,
-reset, garbage, stall.
+reset, garbage, stall; each is a list of the peer's steps (peer_session.py).
+
+As a program it plays a script on one connection, for the C++ tests (tests/support/scripted_ftp_peer.h):
+
+    scripted_ftp_peer.py --host 127.21.1.1
+
+prints {"port": N} once it listens, reads one line {"steps": [...]} from its standard input, accepts one
+client and plays the steps, printing one JSON object a line as things happen ({"command": raw line},
+{"urgent": ...}, {"drained": n}, {"stranger_refused": b}, {"failure": text}, then {"finished": true}),
+and keeps its connections open until its standard input ends.
 """
 
+import json
 import os
 import select
 import socket
-import struct
+import sys
 import threading
 import time
 
-WIRE = "cp1252"
-GARBAGE = b"\x01\x02\xfe lixo sem c\xf3digo\r\n"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fixtures"))
 
+from ftp_wire import WIRE, dos_line, strip_telnet  # noqa: E402
+from peer_session import POLL, STEP_LIMIT, PeerSession, StepFailed, data_address, hard_close, play  # noqa: E402
 
-def _strip_telnet(raw):
-    out = bytearray()
-    i = 0
-    while i < len(raw):
-        b = raw[i]
-        if b == 0xFF and i + 1 < len(raw):
-            if raw[i + 1] == 0xFF:
-                out.append(0xFF)
-            i += 2
-            continue
-        if b in (0xFF, 0xF2):
-            i += 1
-            continue
-        out.append(b)
-        i += 1
-    return bytes(out)
-
-
-def _hard_close(sock):
-    """Close with RST."""
-    try:
-        sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-    except OSError:
-        pass
-    sock.close()
+# What each fault of the in-process server plays on the control connection; the session then ends.
+FAULTS = {
+    "close": [{"do": "close"}],
+    "reset": [{"do": "reset"}],
+    "garbage": [{"do": "garbage"}, {"do": "await_hangup"}],
+    "stall": [{"do": "await_hangup"}],
+}
 
 
 class _FaultFired(Exception):
@@ -94,7 +89,7 @@ class ScriptedFtpPeer:
         self._listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         self._listener.bind((self.host, self.port))
         self._listener.listen(16)
-        self._listener.settimeout(0.2)
+        self._listener.settimeout(POLL)
         t = threading.Thread(target=self._accept_loop, daemon=True)
         t.start()
         self._threads.append(t)
@@ -141,10 +136,16 @@ class ScriptedFtpPeer:
         return None
 
     def _session(self, conn, number):
-        state = {"cwd": "/", "data_to": None, "buffer": b"", "user": None}
+        def record(kind, value):
+            if kind == "command":
+                with self._lock:
+                    self.log.append((number, strip_telnet(value).decode(WIRE, errors="replace")))
+
+        session = PeerSession(conn, self.host, self._stop, record)
+        session.cwd, session.user = "/", None
         try:
-            self._serve(conn, number, state)
-        except (_FaultFired, OSError):
+            self._serve(session, number)
+        except (_FaultFired, StepFailed, OSError):
             pass
         finally:
             with self._lock:
@@ -154,87 +155,49 @@ class ScriptedFtpPeer:
             except OSError:
                 pass
 
-    def _apply(self, conn, fault, before=b""):
+    def _apply(self, session, fault, before=b""):
         """Plays a fault on the control connection and ends the session."""
         if before:
-            conn.sendall(before)
-        if fault == "close":
-            conn.shutdown(socket.SHUT_RDWR)
-            conn.close()
-        elif fault == "reset":
-            _hard_close(conn)
-        elif fault == "garbage":
-            conn.sendall(GARBAGE)
-            self._wait_for_hangup(conn)
-        elif fault == "stall":
-            self._wait_for_hangup(conn)
+            session.send(before)
+        play(session, FAULTS[fault])
         raise _FaultFired()
 
-    def _wait_for_hangup(self, conn):
-        conn.settimeout(0.2)
-        while not self._stop.is_set():
-            try:
-                if not conn.recv(65536):
-                    return
-            except socket.timeout:
-                continue
-            except OSError:
-                return
+    def _reply(self, session, text):
+        session.send(text.encode(WIRE, errors="replace") + b"\r\n")
 
-    def _reply(self, conn, text):
-        conn.sendall(text.encode(WIRE, errors="replace") + b"\r\n")
-
-    def _read_command(self, conn, state):
-        conn.settimeout(0.2)
-        while b"\r\n" not in state["buffer"]:
-            if self._stop.is_set():
-                raise _FaultFired()
-            try:
-                chunk = conn.recv(4096)
-            except socket.timeout:
-                continue
-            if not chunk:
-                return None
-            state["buffer"] += chunk
-        line, state["buffer"] = state["buffer"].split(b"\r\n", 1)
-        return _strip_telnet(line)
-
-    def _serve(self, conn, number, state):
+    def _serve(self, session, number):
         fault = self._fault_at(number, "connect")
         if fault:
             if fault == "garbage":
-                conn.sendall(b"SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n")
-                self._wait_for_hangup(conn)
+                play(session, [{"do": "foreign_banner"}, {"do": "await_hangup"}])
                 raise _FaultFired()
-            self._apply(conn, fault)
+            self._apply(session, fault)
         fault = self._fault_at(number, "banner")
         if fault:
-            self._apply(conn, fault, b"220-Bem-vindo\r\n" if fault in ("close", "reset") else b"")
-        self._reply(conn, "220 Servidor pronto")
+            self._apply(session, fault, b"220-Bem-vindo\r\n" if fault in ("close", "reset") else b"")
+        self._reply(session, "220 Servidor pronto")
         while True:
-            raw = self._read_command(conn, state)
+            raw = session.read_command()
             if raw is None:
                 return
-            line = raw.decode(WIRE, errors="replace")
-            with self._lock:
-                self.log.append((number, line))
+            line = strip_telnet(raw).decode(WIRE, errors="replace")
             verb, _, arg = line.partition(" ")
             verb = verb.upper()
             step = "EPRT" if verb == "PORT" else verb
             fault = self._fault_at(number, step)
             if fault:
-                self._apply(conn, fault)
+                self._apply(session, fault)
             handler = getattr(self, "_cmd_" + verb, None)
             if handler is None:
-                self._reply(conn, "502 Comando não implementado.")
+                self._reply(session, "502 Comando não implementado.")
                 continue
-            if handler(conn, number, state, arg) == "quit":
+            if handler(session, number, arg) == "quit":
                 return
 
     # ---- paths -----------------------------------------------------------------------------------
 
-    def _virtual(self, state, arg):
-        path = arg if arg.startswith("/") else state["cwd"].rstrip("/") + "/" + arg
+    def _virtual(self, session, arg):
+        path = arg if arg.startswith("/") else session.cwd.rstrip("/") + "/" + arg
         parts = []
         for part in path.split("/"):
             if part in ("", "."):
@@ -251,91 +214,88 @@ class ScriptedFtpPeer:
 
     # ---- commands --------------------------------------------------------------------------------
 
-    def _cmd_USER(self, conn, number, state, arg):
-        state["user"] = arg
-        self._reply(conn, "331 Senha, por favor.")
+    def _cmd_USER(self, session, number, arg):
+        session.user = arg
+        self._reply(session, "331 Senha, por favor.")
 
-    def _cmd_PASS(self, conn, number, state, arg):
-        if state["user"] == self.user and arg == self.password:
-            self._reply(conn, "230 Entrou.")
+    def _cmd_PASS(self, session, number, arg):
+        if session.user == self.user and arg == self.password:
+            self._reply(session, "230 Entrou.")
         else:
-            self._reply(conn, "530 Login incorreto.")
+            self._reply(session, "530 Login incorreto.")
 
-    def _cmd_CWD(self, conn, number, state, arg):
-        target = self._virtual(state, arg)
+    def _cmd_CWD(self, session, number, arg):
+        target = self._virtual(session, arg)
         if os.path.isdir(self._real(target)):
-            state["cwd"] = target
-            self._reply(conn, '250 "%s" é o diretório atual.' % target)
+            session.cwd = target
+            self._reply(session, '250 "%s" é o diretório atual.' % target)
         else:
-            self._reply(conn, "550 Diretório inexistente.")
+            self._reply(session, "550 Diretório inexistente.")
 
-    def _cmd_PWD(self, conn, number, state, arg):
-        named = self.pwd(state["cwd"]) if self.pwd else state["cwd"]
-        self._reply(conn, '257 "%s" é o diretório atual.' % named.replace('"', '""'))
+    def _cmd_PWD(self, session, number, arg):
+        named = self.pwd(session.cwd) if self.pwd else session.cwd
+        self._reply(session, '257 "%s" é o diretório atual.' % named.replace('"', '""'))
 
-    def _cmd_TYPE(self, conn, number, state, arg):
-        self._reply(conn, "200 Tipo definido.")
+    def _cmd_TYPE(self, session, number, arg):
+        self._reply(session, "200 Tipo definido.")
 
-    def _cmd_NOOP(self, conn, number, state, arg):
-        self._reply(conn, "200 ok")
+    def _cmd_NOOP(self, session, number, arg):
+        self._reply(session, "200 ok")
 
-    def _cmd_QUIT(self, conn, number, state, arg):
-        self._reply(conn, "221 Até logo.")
+    def _cmd_QUIT(self, session, number, arg):
+        self._reply(session, "221 Até logo.")
         return "quit"
 
-    def _cmd_ABOR(self, conn, number, state, arg):
-        self._reply(conn, "225 Nenhuma transferência.")
+    def _cmd_ABOR(self, session, number, arg):
+        self._reply(session, "225 Nenhuma transferência.")
 
-    def _cmd_SIZE(self, conn, number, state, arg):
-        path = self._real(self._virtual(state, arg))
+    def _cmd_SIZE(self, session, number, arg):
+        path = self._real(self._virtual(session, arg))
         if os.path.isfile(path):
-            self._reply(conn, "213 %d" % os.path.getsize(path))
+            self._reply(session, "213 %d" % os.path.getsize(path))
         else:
-            self._reply(conn, "550 Arquivo inexistente.")
+            self._reply(session, "550 Arquivo inexistente.")
 
-    def _cmd_DELE(self, conn, number, state, arg):
-        path = self._real(self._virtual(state, arg))
+    def _cmd_DELE(self, session, number, arg):
+        path = self._real(self._virtual(session, arg))
         if os.path.isfile(path):
             os.remove(path)
-            self._reply(conn, "250 Removido.")
+            self._reply(session, "250 Removido.")
         else:
-            self._reply(conn, "550 Arquivo inexistente.")
+            self._reply(session, "550 Arquivo inexistente.")
 
-    def _cmd_EPRT(self, conn, number, state, arg):
-        parts = arg.split(arg[:1]) if arg else []
-        if len(parts) < 4:
-            self._reply(conn, "501 EPRT inválido.")
+    def _cmd_EPRT(self, session, number, arg):
+        target = data_address("EPRT", arg)
+        if target is None:
+            self._reply(session, "501 EPRT inválido.")
             return
-        state["data_to"] = (parts[2], int(parts[3]))
-        self._reply(conn, "200 ok")
+        session.data_target = target
+        self._reply(session, "200 ok")
 
-    def _cmd_PORT(self, conn, number, state, arg):
-        n = [int(x) for x in arg.split(",")]
-        state["data_to"] = ("%d.%d.%d.%d" % tuple(n[:4]), n[4] * 256 + n[5])
-        self._reply(conn, "200 ok")
+    def _cmd_PORT(self, session, number, arg):
+        session.data_target = data_address("PORT", arg)
+        self._reply(session, "200 ok")
 
-    def _open_data(self, conn, number, state):
-        self._reply(conn, "150 Abrindo a conexão de dados.")
+    def _open_data(self, session, number):
+        self._reply(session, "150 Abrindo a conexão de dados.")
         fault = self._fault_at(number, "accept")
         if fault:
-            self._apply(conn, fault)
-        # From the server's own address, as a server on a network does (not 127.0.0.1).
-        data = socket.create_connection(state["data_to"], timeout=10, source_address=(self.host, 0))
-        return data
+            self._apply(session, fault)
+        return session.connect_data(timeout=10)
 
-    def _finish(self, conn, number, text="226 Transferência completa."):
+    def _finish(self, session, number, text="226 Transferência completa."):
         fault = self._fault_at(number, "final")
         if fault:
-            self._apply(conn, fault)
-        self._reply(conn, text)
+            self._apply(session, fault)
+        self._reply(session, text)
 
-    def _cmd_LIST(self, conn, number, state, arg):
-        cwd = state["cwd"]
+    def _cmd_LIST(self, session, number, arg):
+        cwd = session.cwd
         if self.listing is not None:
             payload = self.listing(cwd)
         else:
             payload = self._dos_listing(cwd)
-        data = self._open_data(conn, number, state)
+        data = self._open_data(session, number)
         try:
             if callable(payload):  # a generator of chunks, for listings too big to hold
                 for chunk in payload():
@@ -345,33 +305,29 @@ class ScriptedFtpPeer:
         except OSError:
             # The client hung up on the listing: it sends ABOR next.
             data.close()
-            self._reply(conn, "426 Conexão de dados encerrada.")
+            self._reply(session, "426 Conexão de dados encerrada.")
             return
         data.close()
-        self._finish(conn, number)
+        self._finish(session, number)
 
     def _dos_listing(self, cwd):
-        lines = []
         folder = self._real(cwd)
+        lines = []
         for name in sorted(os.listdir(folder)):
             path = os.path.join(folder, name)
-            stamp = time.strftime("%m-%d-%y  %I:%M%p", time.localtime(os.stat(path).st_mtime))
-            if os.path.isdir(path):
-                lines.append("%s       <DIR>          %s" % (stamp, name))
-            else:
-                lines.append("%s %20d %s" % (stamp, os.path.getsize(path), name))
-        return ("\r\n".join(lines) + ("\r\n" if lines else "")).encode(WIRE, errors="replace")
+            lines.append(dos_line(name, os.path.isdir(path), os.path.getsize(path), os.stat(path).st_mtime))
+        return "".join(lines).encode(WIRE, errors="replace")
 
-    def _cmd_RETR(self, conn, number, state, arg):
-        path = self._real(self._virtual(state, arg))
+    def _cmd_RETR(self, session, number, arg):
+        path = self._real(self._virtual(session, arg))
         if not os.path.isfile(path):
-            self._reply(conn, "550 Arquivo inexistente.")
+            self._reply(session, "550 Arquivo inexistente.")
             return
         with open(path, "rb") as f:
             content = f.read()
-        data = self._open_data(conn, number, state)
+        data = self._open_data(session, number)
         if self.rate:
-            self._send_slowly(conn, number, data, content)
+            self._send_slowly(session, number, data, content)
             return
         half = len(content) // 2
         fault = None
@@ -380,48 +336,47 @@ class ScriptedFtpPeer:
             fault = self._fault_at(number, "RETR-data")
             if fault in ("close", "reset"):
                 if fault == "reset":
-                    _hard_close(data)
+                    hard_close(data)
                 else:
                     data.close()
-                self._apply(conn, fault)
+                self._apply(session, fault)
             if fault == "garbage":
-                conn.sendall(GARBAGE)
+                play(session, [{"do": "garbage"}])
             if fault == "stall":
-                self._apply(conn, "stall")
+                self._apply(session, "stall")
             data.sendall(content[half:])
         except OSError:
             data.close()
-            self._reply(conn, "426 Conexão de dados encerrada.")
+            self._reply(session, "426 Conexão de dados encerrada.")
             return
         data.close()
         if fault == "garbage":
-            self._wait_for_hangup(conn)
-            raise _FaultFired()
-        self._finish(conn, number)
+            self._apply(session, "stall")
+        self._finish(session, number)
 
-    def _slow_pause(self, conn):
+    def _slow_pause(self, session):
         """A tenth of a second of a slow transfer; True when a command (ABOR) arrived meanwhile."""
         if self._stop.is_set():
             raise _FaultFired()
-        return bool(select.select([conn], [], [], 0.1)[0])
+        return bool(select.select([session.control], [], [], 0.1)[0])
 
-    def _send_slowly(self, conn, number, data, content):
+    def _send_slowly(self, session, number, data, content):
         step = max(1, self.rate // 10)
         try:
             for start in range(0, len(content), step):
                 data.sendall(content[start:start + step])
-                if self._slow_pause(conn):
+                if self._slow_pause(session):
                     raise OSError("aborted")
         except OSError:
             data.close()
-            self._reply(conn, "426 Conexão de dados encerrada.")
+            self._reply(session, "426 Conexão de dados encerrada.")
             return
         data.close()
-        self._finish(conn, number)
+        self._finish(session, number)
 
-    def _cmd_STOR(self, conn, number, state, arg):
-        path = self._real(self._virtual(state, arg))
-        data = self._open_data(conn, number, state)
+    def _cmd_STOR(self, session, number, arg):
+        path = self._real(self._virtual(session, arg))
+        data = self._open_data(session, number)
         received = 0
         fault = None
         # Written as it arrives, as a real server does: a broken upload leaves a partial file.
@@ -436,23 +391,75 @@ class ScriptedFtpPeer:
                     break
                 out.write(chunk)
                 received += len(chunk)
-                if self.rate and self._slow_pause(conn):
+                if self.rate and self._slow_pause(session):
                     data.close()
-                    self._reply(conn, "426 Conexão de dados encerrada.")
+                    self._reply(session, "426 Conexão de dados encerrada.")
                     return
                 if received >= 65536 and fault is None:
                     fault = self._fault_at(number, "STOR-data") or ""
                     if fault in ("close", "reset", "stall"):
                         out.flush()
                         if fault == "reset":
-                            _hard_close(data)
+                            hard_close(data)
                         elif fault == "close":
                             data.close()
-                        self._apply(conn, fault)
+                        self._apply(session, fault)
                     if fault == "garbage":
-                        conn.sendall(GARBAGE)
+                        play(session, [{"do": "garbage"}])
         data.close()
         if fault == "garbage":
-            self._wait_for_hangup(conn)
-            raise _FaultFired()
-        self._finish(conn, number)
+            self._apply(session, "stall")
+        self._finish(session, number)
+
+
+# ---- the program: one scripted connection for the C++ tests ------------------------------------------
+
+def _run_script(host):
+    out_lock = threading.Lock()
+
+    def emit(kind, value):
+        if isinstance(value, bytes):
+            value = value.decode("latin-1")
+        with out_lock:
+            print(json.dumps({kind: value}), flush=True)
+
+    stop = threading.Event()
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind((host, 0))
+    listener.listen(4)
+    emit("port", listener.getsockname()[1])
+    steps = json.loads(sys.stdin.readline() or '{"steps": []}')["steps"]
+
+    def watch_stdin():
+        sys.stdin.read()
+        stop.set()
+
+    threading.Thread(target=watch_stdin, daemon=True).start()
+    try:
+        deadline = time.monotonic() + STEP_LIMIT
+        while not stop.is_set() and time.monotonic() < deadline and not select.select([listener], [], [], POLL)[0]:
+            pass
+        if stop.is_set() or not select.select([listener], [], [], 0)[0]:
+            emit("failure", "no client connected")
+        else:
+            control, _ = listener.accept()
+            session = PeerSession(control, host, stop, emit)
+            try:
+                play(session, steps)
+            except StepFailed as e:
+                emit("failure", str(e))
+            except OSError as e:
+                emit("failure", "peer error: %s" % e)
+    finally:
+        emit("finished", True)
+    # Every connection stays open until the test is over, unless a step closed it.
+    stop.wait()
+    return 0
+
+
+if __name__ == "__main__":
+    import argparse
+
+    parser = argparse.ArgumentParser(description="scripted FTP peer: plays the steps read from stdin")
+    parser.add_argument("--host", required=True)
+    sys.exit(_run_script(parser.parse_args().host))

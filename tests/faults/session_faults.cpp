@@ -2,14 +2,12 @@
 
 namespace FaultMatrix {
 
-using TestSupport::FakeFtpPeer;
+using TestSupport::ScriptedFtpPeer;
 
 namespace {
 
-const std::string kGarbage = std::string("\x01\x02\xFE lixo sem c\xF3" "digo\r\n", 21);
-
 // The server's answer to the command just read is the fault itself.
-void replyFault(FakeFtpPeer& peer, Fault fault)
+void replyFault(ScriptedFtpPeer& peer, Fault fault)
 {
     switch (fault) {
     case Fault::Close:
@@ -22,7 +20,7 @@ void replyFault(FakeFtpPeer& peer, Fault fault)
         peer.stall();
         break;
     case Fault::Garbage:
-        peer.send(kGarbage).stall();
+        peer.garbage().stall();
         break;
     }
 }
@@ -81,14 +79,14 @@ std::chrono::milliseconds governingTimeout(Step step)
     return step == Step::Connect || step == Step::Banner ? kConnectTimeout : kReadTimeout;
 }
 
-void scriptFaultySession(FakeFtpPeer& peer, Step step, Fault fault)
+void scriptFaultySession(ScriptedFtpPeer& peer, Step step, Fault fault)
 {
     if (step == Step::Connect) {
         // A peer that is not an FTP server at all, or one that refuses with RST on arrival.
         if (fault == Fault::Reset)
             peer.reset();
         else
-            peer.send("SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n").stall();
+            peer.foreignBanner().stall();
         return;
     }
     if (step == Step::Banner) {
@@ -135,7 +133,7 @@ void scriptFaultySession(FakeFtpPeer& peer, Step step, Fault fault)
             peer.stall();
             break;
         case Fault::Garbage:
-            peer.send(kGarbage).dataSend(300000).dataClose().stall();
+            peer.garbage().dataSend(300000).dataClose().stall();
             break;
         }
         return;
@@ -160,12 +158,12 @@ void scriptFaultySession(FakeFtpPeer& peer, Step step, Fault fault)
         peer.stall();
         break;
     case Fault::Garbage:
-        peer.send(kGarbage).dataDrain().stall();
+        peer.garbage().dataDrain().stall();
         break;
     }
 }
 
-void scriptHealthySession(FakeFtpPeer& peer)
+void scriptHealthySession(ScriptedFtpPeer& peer)
 {
     peer.login()
         .expect("PWD")

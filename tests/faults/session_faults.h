@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/support/fake_ftp_peer.h"
+#include "tests/support/scripted_ftp_peer.h"
 
 #include <chrono>
 #include <string>
@@ -45,10 +45,10 @@ std::chrono::milliseconds governingTimeout(Step step);
 
 // Healthy replies up to step, then the fault. Connect faults other than reset/garbage need no peer
 // script (see ConnectStallListener and an address nobody listens on).
-void scriptFaultySession(TestSupport::FakeFtpPeer& peer, Step step, Fault fault);
+void scriptFaultySession(TestSupport::ScriptedFtpPeer& peer, Step step, Fault fault);
 
 // A healthy session for the recovery check: login, PWD, one LIST of a few bytes.
-void scriptHealthySession(TestSupport::FakeFtpPeer& peer);
+void scriptHealthySession(TestSupport::ScriptedFtpPeer& peer);
 
 // Bytes of the upload in the session: more than loopback socket buffers hold, so a peer that stops
 // reading blocks the sender.

@@ -106,6 +106,7 @@ TEST_F(FormDesign, EachActionCarriesTheKeysItsButtonsHintNames)
     // (Ctrl+Shift+U), which have no button.
     EXPECT_EQ(form->actions().size(), static_cast<qsizetype>(screenCommands().size()) + 3);
     EXPECT_EQ(form->findChild<QAction*>("actDetalhes")->shortcut(), QKeySequence("Ctrl+I"));
+    EXPECT_EQ(form->findChild<QAction*>("actLogProtocolo")->shortcut(), QKeySequence("Ctrl+L"));
     EXPECT_EQ(form->findChild<QAction*>("actEnviarPasta")->shortcut(), QKeySequence("Ctrl+Shift+U"));
 }
 

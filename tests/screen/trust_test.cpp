@@ -57,7 +57,7 @@ TEST(TlsTrust, OnlyWhatTheSystemOrTheUserVouchedForPassesAndAChangedCertificateI
     ui.prompts->queueChoice(1);  // "Confiar sempre"
     EXPECT_TRUE(trust.accept(server, certificate("BB")));
     ASSERT_EQ(ui.prompts->transcript().size(), 2u);
-    const auto& asked = ui.prompts->transcript()[1];
+    const auto asked = ui.prompts->transcript()[1];
     EXPECT_EQ(asked.kind, "choice");
     EXPECT_NE(asked.text.find("autoassinado"), std::string::npos) << asked.text;
     EXPECT_NE(asked.text.find("Confiar sempre | Somente desta vez | Não conectar"), std::string::npos) << asked.text;

@@ -1,5 +1,5 @@
 // The gateway's endpoints over a real store: each one's success and its errors, credentials, TLS.
-#include "gateway_store.h"
+#include "tests/support/gateway_store.h"
 
 #include "platform/http/id_http.h"
 
@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <regex>
 #include <set>
 #include <thread>
@@ -289,4 +291,28 @@ TEST(GatewayTls, ServesHttpsWithTheTestCertificate)
     plain.Password = "senha";
     plain.ReadTimeout = std::chrono::milliseconds(3000);
     EXPECT_THROW(plain.Get(url("http://127.0.0.1:" + std::to_string(gateway.port()), "list", {{"dir", "/"}})), std::exception);
+}
+
+// A download goes on where it stopped only over the same version of the file: the rest comes as 206
+// after a Range whose If-Range matches, the whole file (HttpRangeIgnored) once the file changed.
+TEST_F(GatewayContract, ADownloadGoesOnFromWhereItStoppedOnlyForTheSameFile)
+{
+    const std::string bytes = std::string(3000, 'a') + std::string(2000, 'b');
+    writeFile(store.root + "/lote.xml", bytes);
+    const std::string file = u("file", {{"dir", "/"}, {"name", "lote.xml"}});
+    client.Get(file);
+    const std::string version = client.LastModified();
+    ASSERT_FALSE(version.empty());
+    std::ostringstream rest;
+    std::int64_t lastCount = 0;
+    client.OnWork = [&](Platform::TWorkMode, std::int64_t count) { lastCount = count; };
+    client.GetFrom(file, rest, 3000, version);
+    EXPECT_EQ(rest.str(), std::string(2000, 'b'));
+    EXPECT_EQ(lastCount, 5000);
+    EXPECT_EQ(refusal([&] { client.GetFrom(file, rest, 5000, version); }).first, 416);
+
+    fs::last_write_time(store.root + "/lote.xml", fs::last_write_time(store.root + "/lote.xml") - std::chrono::hours(1));
+    std::ostringstream none;
+    EXPECT_THROW(client.GetFrom(file, none, 3000, version), Platform::HttpRangeIgnored);
+    EXPECT_TRUE(none.str().empty());
 }

@@ -1,6 +1,6 @@
 // TIdFTP against the real test server (pyftpdlib speaking CP1252, MS-DOS listings).
 #include "platform/ftp/id_ftp.h"
-#include "tests/ftp/ftp_test_helpers.h"
+#include "tests/platform/ftp/ftp_test_helpers.h"
 #include "tests/support/ftp_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // TIdFTP against a scripted peer: lost connections, stalls, garbage, multi-line replies, abort races.
 #include "platform/ftp/id_ftp.h"
-#include "tests/ftp/ftp_test_helpers.h"
-#include "tests/support/fake_ftp_peer.h"
+#include "tests/platform/ftp/ftp_test_helpers.h"
+#include "tests/support/scripted_ftp_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <thread>
 
 using namespace Platform;
-using TestSupport::FakeFtpPeer;
+using TestSupport::ScriptedFtpPeer;
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr const char* kPassword = "Pa55-Secreta";
 
 class FtpFaultTest : public ::testing::Test {
 protected:
-    void use(FakeFtpPeer& peer)
+    void use(ScriptedFtpPeer& peer)
     {
         ftp.Host = peer.host();
         ftp.Port = peer.port();
@@ -30,7 +30,7 @@ protected:
         peer.start();
     }
     // The peer's script must have run to its end without a surprise.
-    static void scriptDone(FakeFtpPeer& peer)
+    static void scriptDone(ScriptedFtpPeer& peer)
     {
         EXPECT_TRUE(peer.finished(std::chrono::seconds(10)));
         EXPECT_EQ(peer.failure(), "");
@@ -44,7 +44,7 @@ protected:
 
 TEST_F(FtpFaultTest, Reply421EndsTheSession)
 {
-    FakeFtpPeer peer("127.21.1.1");
+    ScriptedFtpPeer peer("127.21.1.1");
     peer.login().expect("PWD").reply("421 Tempo de inatividade esgotado.").close();
     use(peer);
     ftp.Connect();
@@ -66,7 +66,7 @@ TEST_F(FtpFaultTest, DisconnectSaysQuitWithoutAwaitingTheAnswer)
     // One server answers late (as vsftpd does once it has closed a large stored file), one never.
     for (bool answers : {true, false}) {
         SCOPED_TRACE(answers ? "late answer" : "silent");
-        FakeFtpPeer peer(answers ? "127.21.2.1" : "127.21.2.2");
+        ScriptedFtpPeer peer(answers ? "127.21.2.1" : "127.21.2.2");
         peer.login().expect("QUIT");
         if (answers)
             peer.pause(std::chrono::milliseconds(800)).reply("221 Até logo.").close();
@@ -92,7 +92,7 @@ TEST_F(FtpFaultTest, DisconnectSaysQuitWithoutAwaitingTheAnswer)
 
 TEST_F(FtpFaultTest, Unsolicited421IsSeenByConnected)
 {
-    FakeFtpPeer peer("127.21.1.2");
+    ScriptedFtpPeer peer("127.21.1.2");
     peer.login().reply("421 Servidor em manutenção.").close();
     use(peer);
     ftp.Connect();
@@ -105,7 +105,7 @@ TEST_F(FtpFaultTest, SilentCloseAndResetAreConnectionLoss)
 {
     for (bool reset : {false, true}) {
         SCOPED_TRACE(reset ? "reset" : "close");
-        FakeFtpPeer peer(reset ? "127.21.1.3" : "127.21.1.4");
+        ScriptedFtpPeer peer(reset ? "127.21.1.3" : "127.21.1.4");
         peer.login().expect("CWD");
         if (reset)
             peer.reset();
@@ -121,7 +121,7 @@ TEST_F(FtpFaultTest, SilentCloseAndResetAreConnectionLoss)
 
 TEST_F(FtpFaultTest, SilentCloseIsSeenWithoutACommand)
 {
-    FakeFtpPeer peer("127.21.1.5");
+    ScriptedFtpPeer peer("127.21.1.5");
     peer.login().close();
     use(peer);
     ftp.Connect();
@@ -133,7 +133,7 @@ TEST_F(FtpFaultTest, SilentCloseIsSeenWithoutACommand)
 
 TEST_F(FtpFaultTest, MissingBannerTimesOut)
 {
-    FakeFtpPeer peer("127.21.1.6");
+    ScriptedFtpPeer peer("127.21.1.6");
     peer.stall();
     use(peer);
     ftp.ConnectTimeout = std::chrono::milliseconds(500);
@@ -143,7 +143,7 @@ TEST_F(FtpFaultTest, MissingBannerTimesOut)
 
 TEST_F(FtpFaultTest, MissingReplyTimesOut)
 {
-    FakeFtpPeer peer("127.21.1.7");
+    ScriptedFtpPeer peer("127.21.1.7");
     peer.login().expect("PWD").stall();
     use(peer);
     ftp.Connect();
@@ -153,7 +153,7 @@ TEST_F(FtpFaultTest, MissingReplyTimesOut)
 
 TEST_F(FtpFaultTest, TransferThatStallsAfter150TimesOut)
 {
-    FakeFtpPeer peer("127.21.1.8");
+    ScriptedFtpPeer peer("127.21.1.8");
     peer.login().expect("EPRT").reply("200 ok").expect("RETR").reply("150 Abrindo conexão.").dataConnect()
         .dataSend(1000).stall();
     use(peer);
@@ -168,7 +168,7 @@ TEST_F(FtpFaultTest, TransferThatStallsAfter150TimesOut)
 // and the last work event repeats meanwhile so that an abort could still be asked.
 TEST_F(FtpFaultTest, FinalReplyThatNeverComesTimesOutOnce)
 {
-    FakeFtpPeer peer("127.21.1.23");
+    ScriptedFtpPeer peer("127.21.1.23");
     peer.login().expect("EPRT").reply("200 ok").expect("RETR").reply("150 Abrindo conexão.").dataConnect()
         .dataSend(1000).dataClose().stall();
     use(peer);
@@ -184,7 +184,7 @@ TEST_F(FtpFaultTest, FinalReplyThatNeverComesTimesOutOnce)
 
 TEST_F(FtpFaultTest, DataConnectionThatNeverComesTimesOut)
 {
-    FakeFtpPeer peer("127.21.1.9");
+    ScriptedFtpPeer peer("127.21.1.9");
     peer.login().expect("EPRT").reply("200 ok").expect("RETR").reply("150 Abrindo conexão.").stall();
     use(peer);
     ftp.Connect();
@@ -206,7 +206,7 @@ class FtpGarbageTest : public FtpFaultTest, public ::testing::WithParamInterface
 
 TEST_P(FtpGarbageTest, GarbageReplyIsAProtocolError)
 {
-    FakeFtpPeer peer(GetParam().host);
+    ScriptedFtpPeer peer(GetParam().host);
     peer.login().expect("PWD").send(GetParam().bytes).stall();
     use(peer);
     ftp.Connect();
@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(Replies, FtpGarbageTest,
 
 TEST_F(FtpFaultTest, MultiLineRepliesAreReadWholeAndKeepStep)
 {
-    FakeFtpPeer peer("127.21.1.17");
+    ScriptedFtpPeer peer("127.21.1.17");
     peer.send("220-Bem-vindo\r\n220-segunda linha\r\n 220 ainda não acabou\r\n220 pronto\r\n")
         .expect("USER").reply("331 senha")
         .expect("PASS").send("230-Avisos:\r\n230-\r\n  leia com aten\xE7\xE3o\r\n230 entrou\r\n")
@@ -250,7 +250,7 @@ TEST_F(FtpFaultTest, MultiLineRepliesAreReadWholeAndKeepStep)
 
 TEST_F(FtpFaultTest, DataClosedEarlyWith426FailsButKeepsTheSession)
 {
-    FakeFtpPeer peer("127.21.1.18");
+    ScriptedFtpPeer peer("127.21.1.18");
     peer.login().expect("EPRT").reply("200 ok").expect("RETR").reply("150 ok").dataConnect().dataSend(5000)
         .dataClose().reply("426 Conexão encerrada; transferência interrompida.").expect("PWD").reply("257 \"/\"");
     use(peer);
@@ -271,7 +271,7 @@ TEST_F(FtpFaultTest, DataClosedEarlyWith426FailsButKeepsTheSession)
 
 TEST_F(FtpFaultTest, ActiveModeFallsBackToPort)
 {
-    FakeFtpPeer peer("127.21.1.19");
+    ScriptedFtpPeer peer("127.21.1.19");
     peer.login().expect("EPRT").reply("500 'EPRT': command not understood").expect("PORT").reply("200 ok")
         .expect("LIST").reply("150 ok").dataConnect().dataClose().reply("226 ok")
         .expect("PORT").reply("200 ok").expect("LIST").reply("150 ok").dataConnect().dataClose().reply("226 ok");
@@ -297,7 +297,7 @@ class FtpAbortRaceTest : public FtpFaultTest, public ::testing::WithParamInterfa
 
 TEST_P(FtpAbortRaceTest, BothRepliesAreConsumed)
 {
-    FakeFtpPeer peer(GetParam().host);
+    ScriptedFtpPeer peer(GetParam().host);
     peer.login().expect("EPRT").reply("200 ok").expect("RETR").reply("150 ok").dataConnect().dataSend(8 << 20);
     if (GetParam().transferEndedFirst)
         peer.dataClose().reply("226 Transfer complete.").expect("ABOR").reply("225 No transfer to ABOR.");
@@ -334,7 +334,7 @@ INSTANTIATE_TEST_SUITE_P(Races, FtpAbortRaceTest,
 
 TEST_F(FtpFaultTest, LineBreaksInArgumentsAreRefusedWithoutSending)
 {
-    FakeFtpPeer peer("127.21.1.22");
+    ScriptedFtpPeer peer("127.21.1.22");
     peer.login().expect("PWD").reply("257 \"/\"").expect("CWD").reply("250 ok");
     use(peer);
     ftp.Connect();
@@ -374,7 +374,7 @@ TEST_F(FtpFaultTest, PasswordNeverAppearsInMessages)
     int n = 0;
     for (const auto& echo : echoes) {
         SCOPED_TRACE(echo.reply);
-        FakeFtpPeer peer("127.21.1." + std::to_string(30 + n++));
+        ScriptedFtpPeer peer("127.21.1." + std::to_string(30 + n++));
         peer.reply("220 oi").expect("USER").reply("331 senha").expect("PASS").reply(echo.reply).stall();
         use(peer);
         ftp.Password = echo.password;

@@ -1,5 +1,5 @@
 // Every way out of the store is refused with 403, and nothing outside it is read or written.
-#include "gateway_store.h"
+#include "tests/support/gateway_store.h"
 
 #include "platform/http/id_http.h"
 

@@ -1,6 +1,6 @@
 // The HTTP client against the real gateway (large bodies byte for byte, work events, errors,
 // cancellation) and against a scripted peer that misbehaves.
-#include "gateway_store.h"
+#include "tests/support/gateway_store.h"
 
 #include "platform/http/id_http.h"
 

@@ -1,4 +1,4 @@
-#include "gateway_store.h"
+#include "tests/support/gateway_store.h"
 
 #include <Poco/URI.h>
 

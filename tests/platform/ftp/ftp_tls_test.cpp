@@ -1,7 +1,7 @@
 // TIdFTP against servers set up as offices meet them: vsftpd requiring TLS with session reuse,
 // refusing active mode and dropping idle sessions; pyftpdlib's TLS handler in active mode.
 #include "platform/ftp/id_ftp.h"
-#include "tests/ftp/ftp_test_helpers.h"
+#include "tests/platform/ftp/ftp_test_helpers.h"
 #include "tests/support/appserver_fixture.h"
 #include "tests/support/ftp_fixture.h"
 

@@ -1,6 +1,6 @@
 // The gateway under hostile clients: idle and trickling connections, refusals decided from the
 // request head alone, names that would forge listing lines, uploads cut short.
-#include "gateway_store.h"
+#include "tests/support/gateway_store.h"
 
 #include "platform/http/id_http.h"
 
