@@ -1,13 +1,13 @@
 // The commands of the automation script, each done as a user would do it.
 #include "host/script_runner.h"
 
+#include "host/event_wait.h"
 #include "host/module_host.h"
 #include "host/screen_access.h"
 #include "host/state_dump.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -17,7 +17,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <climits>
 #include <iostream>
 
 namespace Host {
@@ -164,58 +163,45 @@ void ScriptRunner::title(const std::string& field)
 
 void ScriptRunner::waitIdle(long long limitMs)
 {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    for (;;) {
-        // Also the worker of a screen that was closed and waits for it to end, and a summary's reading.
-        bool running = false;
+    // Also the worker of a screen that was closed and waits for it to end, and a summary's reading.
+    auto idle = [this] {
         for (QWidget* form : allScreens(area_))
-            running = running || transferRunning(form) || summaryReading(form);
-        if (!running)
-            return;
-        if (elapsed.elapsed() > limitMs)
-            fail(QStringLiteral("a transfer or a summary's reading still runs after %1 ms").arg(limitMs));
-        QTest::qWait(10);
-    }
+            if (transferRunning(form) || summaryReading(form))
+                return false;
+        return true;
+    };
+    if (!serveEventsUntil(idle, limitMs))
+        fail(QStringLiteral("a transfer or a summary's reading still runs after %1 ms").arg(limitMs));
 }
 
 void ScriptRunner::waitProgress(long long limitMs)
 {
     // A transfer is under way and its progress bar has moved: a moment a test can act on.
-    QElapsedTimer elapsed;
-    elapsed.start();
-    for (;;) {
-        if (QWidget* form = findScreen(area_); form && transferRunning(form)) {
-            const QVariantMap progress = screenState(form).value(QStringLiteral("progress")).toMap();
-            if (progress.value(QStringLiteral("position")).toLongLong() > 0)
-                return;
-        }
-        if (elapsed.elapsed() > limitMs)
-            fail(QStringLiteral("no transfer made progress within %1 ms").arg(limitMs));
-        QTest::qWait(5);
-    }
+    auto moved = [this] {
+        QWidget* form = findScreen(area_);
+        if (!form || !transferRunning(form))
+            return false;
+        const QVariantMap progress = screenState(form).value(QStringLiteral("progress")).toMap();
+        return progress.value(QStringLiteral("position")).toLongLong() > 0;
+    };
+    if (!serveEventsUntil(moved, limitMs, 5))
+        fail(QStringLiteral("no transfer made progress within %1 ms").arg(limitMs));
 }
 
 void ScriptRunner::waitStatus(const std::string& text, long long limitMs)
 {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    for (;;) {
-        if (QWidget* form = findScreen(area_)) {
-            const QVariantList panels = screenState(form).value(QStringLiteral("status")).toList();
-            if (panels.size() > 1 && panels[1].toString().contains(qs(text)))
-                return;
-        }
-        if (elapsed.elapsed() > limitMs)
-            fail(QStringLiteral("the status never showed '%1' within %2 ms").arg(qs(text)).arg(limitMs));
-        QTest::qWait(5);
-    }
+    auto shown = [this, &text] {
+        QWidget* form = findScreen(area_);
+        if (!form)
+            return false;
+        const QVariantList panels = screenState(form).value(QStringLiteral("status")).toList();
+        return panels.size() > 1 && panels[1].toString().contains(qs(text));
+    };
+    if (!serveEventsUntil(shown, limitMs, 5))
+        fail(QStringLiteral("the status never showed '%1' within %2 ms").arg(qs(text)).arg(limitMs));
 }
 
-void ScriptRunner::wait(long long ms)
-{
-    QTest::qWait(static_cast<int>(std::min<long long>(ms, INT_MAX)));
-}
+void ScriptRunner::wait(long long ms) { serveEventsFor(ms); }
 
 void ScriptRunner::dump(const std::string& file)
 {

@@ -5,6 +5,7 @@
 #include "screen/details/nfe_details.h"
 #include "screen/log/protocol_log_view.h"
 #include "screen/summary/summary_control.h"
+#include "screen/transfer/folder_upload.h"
 #include "screen/screen_globals.h"
 
 #include "mrv/application.h"
@@ -32,6 +33,7 @@ TfrmCtrlArqXMLNFe::TfrmCtrlArqXMLNFe(QWidget* owner)
     details_ = new NfeDetails(*this, [this] { return browser_.get(); });
     protocolLog_ = new ProtocolLogView(*this);
     summary_ = new SummaryControl(*this);
+    folderUpload_ = new FolderUploadCommand(*this);
     IdFTP->OnWaiting = clientWait.hook();
     IdHTTP->OnWaiting = clientWait.hook();
     netCtrlArqXMLNFe->OnWaiting = clientWait.hook();

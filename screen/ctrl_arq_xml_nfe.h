@@ -36,6 +36,7 @@ enum class TIdStatus;
 
 namespace Cli_Vop31600 {
 
+class FolderUploadCommand;
 class NfeDetails;
 class ProtocolLogView;
 class FindBar;
@@ -168,6 +169,7 @@ private:
     NfeDetails* details_ = nullptr;  // a child of the form
     ProtocolLogView* protocolLog_ = nullptr;  // Ctrl+L; a child of the form
     SummaryControl* summary_ = nullptr;  // Ctrl+R; a child of the form
+    FolderUploadCommand* folderUpload_ = nullptr;  // Ctrl+Shift+U; a child of the form
 };
 
 // Opens the screen, or raises the one already open.

@@ -21,12 +21,7 @@ struct PreparedLine {
 
 void prepare(const std::string& line, PreparedLine& out)
 {
-    out.skip = isListingTotalLine(line);
-    if (out.skip)
-        return;
-    parseListingLineInto(line, out.entry);
-    const std::string& name = out.entry.name;
-    out.skip = isHiddenListingName(name) || ((name == "." || name == "..") && isUnixListingLine(line));
+    out.skip = !listingRowOf(line, out.entry);
     if (out.skip)
         return;
     // Converted before the row starts, so a failing line leaves no half-filled row behind.

@@ -4,6 +4,7 @@
 #include "screen/details/nfe_details.h"
 #include "screen/find/find_bar.h"
 #include "screen/summary/summary_control.h"
+#include "screen/transfer/folder_upload.h"
 
 #include <QAction>
 #include <QMenu>
@@ -26,6 +27,7 @@ void TfrmCtrlArqXMLNFe::buildGridMenu(QMenu& menu)
     const bool idle = boHabilitado && !transferLink.active();
     addCommand(menu, actBaixarListados, QStringLiteral("Baixar Todos os Arquivos Listados..."),
                idle && !cdsArquivos.IsEmpty());
+    folderUpload_->addMenuEntries(menu, idle);
     addCommand(menu, actLocalizar, QStringLiteral("Localizar"), true);
     addCommand(menu, actResumo, QStringLiteral("Resumo do Diretório..."), !cdsArquivos.IsEmpty());
     if (details_)

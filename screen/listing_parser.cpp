@@ -226,6 +226,15 @@ bool isHiddenListingName(const std::string& name)
     return equalsIgnoringAsciiCase(name, "EXEFTP") || equalsIgnoringAsciiCase(name, "RELFTP");
 }
 
+bool listingRowOf(const std::string& line, ListingEntry& entry)
+{
+    if (isListingTotalLine(line))
+        return false;
+    parseListingLineInto(line, entry);
+    const std::string& name = entry.name;
+    return !isHiddenListingName(name) && !((name == "." || name == "..") && isUnixListingLine(line));
+}
+
 void defineFileTableFields(Platform::TClientDataSet& cdsArquivos)
 {
     using Platform::FieldType;

@@ -42,6 +42,9 @@ bool isUnixListingLine(const std::string& line);
 
 // The names that get no row in any directory (compared ignoring the case of a to z).
 bool isHiddenListingName(const std::string& name);
+// Whether a listing line gives a row: not a "total" line, a hidden name, nor "." or ".." of a Unix
+// listing. entry holds the line's parts when it does.
+bool listingRowOf(const std::string& line, ListingEntry& entry);
 
 // The file table's six fields in order, and the design index cdsArquivosIndex1 on DSNOME
 // ascending made active. The size field shows sizeCellText.

@@ -12,7 +12,9 @@ inline const std::vector<std::string>& messageTableLines()
         "DISCONECTADO|Disconectado",
         "VEL_DOWNLOAD|Velocidade Download ",
         "VEL_UPLOAD|Velocidade Upload %s (Arquivo %s de %s).",
-        "VEL_DOWNLOAD_LOTE|Velocidade Download %s (Arquivo %s de %s).",
+        // The batch download and the folder upload: files done of files found.
+        "VEL_DOWNLOAD_LOTE|Velocidade Download %s (%s de %s arquivos concluídos).",
+        "VEL_UPLOAD_PASTA|Velocidade Upload %s (%s de %s arquivos concluídos).",
         "TRANSF_COMPLETA|Transferência Completa (%s Bytes Recebidos em %s Segundos).",
         "NOVO_DIRETORIO|Criar Novo Diretório",
         "NOME|Nome",

@@ -1,5 +1,7 @@
 #include "transfer/batch_report.h"
 
+#include "transfer/transfer_channel.h"
+
 #include <algorithm>
 
 namespace Cli_Vop31601 {
@@ -18,10 +20,10 @@ std::optional<std::string> unusableLocalName(const std::string& name)
 }
 
 std::string batchFailureReport(const std::vector<std::pair<std::string, std::string>>& failures,
-                               std::size_t maxLines)
+                               std::size_t maxLines, const std::string& action)
 {
     const std::size_t count = failures.size();
-    std::string text = "Não foi possível baixar " + std::to_string(count)
+    std::string text = "Não foi possível " + action + " " + std::to_string(count)
         + (count == 1 ? " arquivo:" : " arquivos:");
     for (std::size_t i = 0; i < count && i < maxLines; ++i)
         text += "\n" + failures[i].first + ": " + failures[i].second;
@@ -30,6 +32,25 @@ std::string batchFailureReport(const std::vector<std::pair<std::string, std::str
         text += "\n... e mais " + std::to_string(rest) + (rest == 1 ? " arquivo." : " arquivos.");
     }
     return text;
+}
+
+std::string withoutFullStop(std::string text)
+{
+    if (!text.empty() && text.back() == '.')
+        text.pop_back();
+    return text;
+}
+
+std::string batchFailureReason(const TransferError& error)
+{
+    switch (error.kind()) {
+    case TransferError::Kind::Unavailable:
+        return std::string("não encontrado ou recusado pelo servidor (") + error.what() + ")";
+    case TransferError::Kind::NotFound:
+        return "não encontrado no servidor";
+    default:
+        return withoutFullStop(error.what());
+    }
 }
 
 std::string batchCancelledText(const std::string& cancelled, int completed)

@@ -1,4 +1,4 @@
-// The channel over the worker's own FTP connection (see TransferChannel for what each call sends).
+// The channel over one FTP connection of the worker (see TransferChannel for what each call sends).
 #include "transfer/transfer_channel.h"
 
 #include "transfer/partial_file.h"
@@ -15,6 +15,8 @@ class FtpChannel final : public TransferChannel {
 public:
     FtpChannel(FtpSide side, FtpProfile profile, std::string directory)
         : client_(side.client), handlers_(std::move(side.handlers)), profile_(std::move(profile)),
+          logName_(side.logName.empty() ? "transferência " + profile_.host + ":" + std::to_string(profile_.port)
+                                        : std::move(side.logName)),
           directory_(std::move(directory))
     {
     }
@@ -26,6 +28,27 @@ public:
             client_->TransferType(Platform::TIdFTPTransferType::ftBinary);
         });
     }
+
+    void enter(const std::string& directory) override
+    {
+        if (directory == directory_ && connected())
+            return;
+        told([&] {
+            if (!client_)
+                throw Platform::FtpConnectionLost("Sem conexão com o servidor FTP.");
+            client_->ChangeDir(directory);
+        });
+        directory_ = directory;
+    }
+
+    std::vector<std::string> list() override
+    {
+        std::vector<std::string> lines;
+        told([&] { client_->List(lines); });
+        return lines;
+    }
+
+    void makeDir(const std::string& name) override { told([&] { client_->MakeDir(name); }); }
 
     std::int64_t size(const std::string& name) override { return told([&] { return client_->Size(name); }); }
 
@@ -44,6 +67,17 @@ public:
             }
             client_->Get(name, partial.path(), true, size);
         });
+    }
+
+    std::string modified(const std::string& name) override
+    {
+        try {
+            if (client_->SendCmd("MDTM " + name, {213}) == 213)
+                return client_->LastReply();
+        } catch (const std::exception&) {
+            // Not every server says: the size alone tells then.
+        }
+        return {};
     }
 
     void upload(const std::string& localPath, const std::string& name, std::int64_t offset) override
@@ -97,14 +131,14 @@ private:
         } catch (const Platform::LocalFileError&) {
             throw;
         } catch (const Platform::FtpConnectionLost& error) {
-            throw TransferError(TransferError::Kind::ConnectionLost, error.what());
+            throw TransferError(TransferError::Kind::ConnectionLost, error.what(), error.ReplyCode());
         } catch (const Platform::FtpDataLost& error) {
             throw TransferError(connected() ? TransferError::Kind::DataLost : TransferError::Kind::ConnectionLost,
-                                error.what());
+                                error.what(), error.ReplyCode());
         } catch (const Platform::FtpTimeout& error) {
             throw TransferError(TransferError::Kind::ConnectionLost, error.what());
         } catch (const Platform::FtpError& error) {
-            throw TransferError(kindOf(error.ReplyCode()), error.what());
+            throw TransferError(kindOf(error.ReplyCode()), error.what(), error.ReplyCode());
         } catch (const std::exception& error) {
             throw TransferError(kindOf(0), error.what());
         }
@@ -113,7 +147,8 @@ private:
     std::unique_ptr<Platform::TIdFTP>& client_;
     WorkHandlers handlers_;
     const FtpProfile profile_;
-    const std::string directory_;
+    const std::string logName_;
+    std::string directory_;  // where the session works, and where a new one goes
     bool storeBegun_ = false;  // the last upload's STOR has begun and not yet ended well
 };
 
@@ -132,8 +167,9 @@ void FtpChannel::logIn()
         handlers_.begin(mode, expected);
     };
     client_->OnWorkEnd = handlers_.end;
+    client_->OnWaiting = handlers_.waiting;
     applyFtpProfile(*client_, profile_);
-    client_->OnLog = Platform::ProtocolLog::sink("transferência " + profile_.host + ":" + std::to_string(profile_.port));
+    client_->OnLog = Platform::ProtocolLog::sink(logName_);
     client_->Connect();
     client_->ChangeDir(directory_);
 }

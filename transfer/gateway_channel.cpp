@@ -14,10 +14,10 @@ namespace {
 
 // Runs one request, its failure told as a TransferError.
 template <typename Call>
-void told(Call call)
+auto told(Call call) -> decltype(call())
 {
     try {
-        call();
+        return call();
     } catch (const Platform::LocalFileError&) {
         throw;
     } catch (const Platform::HttpRangeIgnored&) {
@@ -27,7 +27,7 @@ void told(Call call)
     } catch (const Platform::HttpError& error) {
         // A reply with a status came over a working connection; anything else did not.
         throw TransferError(error.StatusCode() == 404 ? TransferError::Kind::NotFound : TransferError::Kind::Refused,
-                            error.what());
+                            error.what(), error.StatusCode());
     } catch (const std::exception& error) {
         throw TransferError(TransferError::Kind::ConnectionLost, error.what());
     }
@@ -51,6 +51,18 @@ public:
         client_->StopRequested = stopRequested_;
         gateway_.emplace(*client_, settings_);
     }
+
+    void enter(const std::string& directory) override
+    {
+        directory_ = told([&] { return gateway_->changeDir(directory, directory); });
+    }
+
+    std::vector<std::string> list() override
+    {
+        return told([&] { return gateway_->list(directory_); });
+    }
+
+    void makeDir(const std::string& name) override { told([&] { gateway_->makeDir(directory_, name); }); }
 
     std::int64_t size(const std::string& /*name*/) override { return -1; }
 
@@ -114,7 +126,7 @@ private:
     WorkHandlers handlers_;
     std::function<bool()> stopRequested_;
     const Platform::GatewaySettings settings_;
-    const std::string directory_;
+    std::string directory_;
     std::optional<Platform::GatewayClient> gateway_;  // over the open client
     bool requestSent_ = false;                        // the last upload's request went out whole
     std::string lastModified_;                        // of the last download begun from the start

@@ -9,13 +9,11 @@
 #include "platform/ftp/id_ftp.h"
 #include "platform/http/id_http.h"
 
-#include <atomic>
-
 namespace Cli_Vop31601 {
 namespace {
 
-void setAverageSpeed(double value) { std::atomic_ref<double>(Cli_Vop31600::VelocidadeMedia).store(value); }
-double averageSpeedNow() { return std::atomic_ref<double>(Cli_Vop31600::VelocidadeMedia).load(); }
+using Cli_Vop31600::averageSpeedNow;
+using Cli_Vop31600::setAverageSpeed;
 
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
@@ -44,10 +42,7 @@ bool TThrCtrlArqXMLNFe::workProgress(Platform::TWorkMode mode, std::int64_t coun
     if (averageSpeed(count, secondsSince(DtInicio), speed))
         setAverageSpeed(speed);
     const std::string speedText = formatSpeed(averageSpeedNow(), localeDecimalSeparator());
-    if (job_.batch)
-        progress_->setText(formatMessage(job_.batchProgressText, {speedText, std::to_string(InArquivoAtual),
-                                                              std::to_string(InQtdArquivos)}));
-    else if (mode == Platform::TWorkMode::wmRead)
+    if (mode == Platform::TWorkMode::wmRead)
         progress_->setText(job_.messages[0] + speedText);
     else
         progress_->setText(formatMessage(job_.messages[1], {speedText, std::to_string(InArquivoAtual),
@@ -59,13 +54,6 @@ bool TThrCtrlArqXMLNFe::workProgress(Platform::TWorkMode mode, std::int64_t coun
 
 void TThrCtrlArqXMLNFe::workEnd(Platform::TWorkMode /*mode*/)
 {
-    if (job_.batch) {
-        // One file of several: the batch's own text comes at its end.
-        InTamanho = 0;
-        progress_->setPosition(0);
-        progress_->publish(false);
-        return;
-    }
     if (boCancelado) {
         progress_->setText(job_.messages[3]);
     } else {

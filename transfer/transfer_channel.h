@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace Platform {
 class TIdFTP;
@@ -31,16 +32,21 @@ public:
         DataLost,        // the data connection broke or brought too few bytes; what came is kept
         Cancelled,       // the client gave the request up on the stop request, its work end unsaid
     };
-    TransferError(Kind kind, const std::string& text) : std::runtime_error(text), kind_(kind) {}
+    TransferError(Kind kind, const std::string& text, int code = 0) : std::runtime_error(text), kind_(kind), code_(code) {}
     Kind kind() const { return kind_; }
+    // The server's reply code (FTP) or status (gateway) behind it; 0 when none came.
+    int code() const { return code_; }
+    // The server will take no more sessions from us (FTP 421 or 530 at the log-in of a further one).
+    bool tooManySessions() const { return code_ == 421 || code_ == 530; }
 
 private:
     Kind kind_;
+    int code_;
 };
 
 // One connection of a transfer job to the server, over FTP or the HTTP gateway, working in the job's
-// directory. Used from the worker thread alone: open, then any of size, download, upload and
-// remove, then close; open again is a fresh connection and log-in. The client's work events reach
+// directory until told another. Used from one thread alone: open, then any of the calls below, then
+// close; open again is a fresh connection and log-in into the directory last entered. The client's work events reach
 // the handlers the channel was made with, per block, as the client raises them. Every call but close
 // throws TransferError, or Platform::LocalFileError for a file here that cannot be written.
 class TransferChannel {
@@ -51,6 +57,14 @@ public:
     // CWD <directory>, TYPE I; data connections active (EPRT, else PORT) unless the profile says
     // passive. Gateway: a new HTTP client; nothing is sent.
     virtual void open() = 0;
+    // Works in `directory` (absolute) from now on. FTP: CWD directory, unless already there.
+    // Gateway: GET cwd?dir=<directory>&to=<directory> (NotFound when it is not there).
+    virtual void enter(const std::string& directory) = 0;
+    // The listing of the directory, one line each. FTP: LIST. Gateway: GET list?dir=<directory>.
+    virtual std::vector<std::string> list() = 0;
+    // Creates a directory in the directory. FTP: MKD name. Gateway: POST mkdir?dir=<directory>&name=<name>
+    // (Refused, status 409, when the name exists).
+    virtual void makeDir(const std::string& name) = 0;
     // The size of a file of the directory in bytes, or -1 when it comes only with the data.
     // FTP: SIZE name (Unavailable when refused with 550). Gateway: nothing sent, -1.
     virtual std::int64_t size(const std::string& name) = 0;
@@ -62,6 +76,8 @@ public:
     // file?dir=<directory>&name=<name>, always from the start; a body other than its Content-Length is
     // ConnectionLost, and Cancelled means the client gave the request up.
     virtual void download(const std::string& name, PartialFile& partial, std::int64_t size, std::int64_t offset = 0) = 0;
+    // When the file was last changed on the server, as it says it (FTP: MDTM name); empty when unknown.
+    virtual std::string modified(const std::string& /*name*/) { return {}; }
     // Stores the local file as `name`, replacing any file of that name. FTP: STOR name. Gateway:
     // POST file?dir=<directory>&name=<name>, multipart/form-data with one part "file".
     // offset > 0 (FTP only) sends the rest of the file from there: APPE name.
@@ -83,6 +99,9 @@ struct WorkHandlers {
     std::function<void(Platform::TWorkMode, std::int64_t expected)> begin;
     std::function<void(Platform::TWorkMode, std::int64_t count)> work;
     std::function<void(Platform::TWorkMode)> end;
+    // FTP: served while the client waits on the network; it throws to end the wait (a stop that
+    // must not wait for a reply). None: the client waits for the reply or its time-out.
+    std::function<void()> waiting;
 };
 
 // The worker's side of each kind of channel: where its client lives (the worker's FtpCliente and
@@ -90,6 +109,7 @@ struct WorkHandlers {
 struct FtpSide {
     std::unique_ptr<Platform::TIdFTP>& client;
     WorkHandlers handlers;
+    std::string logName;  // the connection's name in the protocol log; empty: "transferência host:port"
 };
 struct GatewaySide {
     std::unique_ptr<Platform::TIdHTTP>& client;

@@ -12,4 +12,8 @@ extern "C" {
 extern MODULE_API double VelocidadeMedia;
 }
 
+// VelocidadeMedia through std::atomic_ref, for the worker's threads.
+void setAverageSpeed(double value);
+double averageSpeedNow();
+
 } // namespace Cli_Vop31600

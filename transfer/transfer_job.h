@@ -5,19 +5,35 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace Cli_Vop31601 {
 
-enum class TransferKind { Download, Upload, Nothing, BatchDownload };
+enum class TransferKind { Download, Upload, Nothing, BatchDownload, FolderUpload };
 enum class TransferMode { Ftp, Gateway };
 
-// One file of a batch download: its remote name in the shown directory and its listed size.
+// One entry of a listing as the screen reads it: a row of a batch download, or a line of a
+// directory the download walks. size is -1 when the listing gives none.
 struct BatchFile {
     std::string name;
     std::int64_t size = -1;
+    bool isDirectory = false;
+    std::string modification;  // the listing's time, as it gives it
 };
+
+// How the screen reads one line of a listing: false for a line that gives no entry (the "total"
+// line, a name shown nowhere). The worker reads the directories it walks so; called from its threads.
+using ListingReader = std::function<bool(const std::string& line, BatchFile& entry)>;
+
+// What a batch download does with a file already in the chosen folder: fetches it again, leaves it,
+// or leaves it only when it has the remote file's size and is not older.
+enum class ExistingFiles { Replace, Keep, NewOrChanged };
+
+// The connections of one batch download or folder upload, the worker's own included.
+inline constexpr int kDefaultConnections = 3;
+inline constexpr int kMaxConnections = 4;
 
 // How the worker reaches the FTP server.
 struct FtpProfile {
@@ -54,9 +70,13 @@ struct TransferJob {
     std::string rowName;
     std::vector<std::string> files;            // the upload's selection
     bool batch = false;                        // download batchFiles into folder, whatever the tag
-    std::vector<BatchFile> batchFiles;         // the file rows shown, in the order shown
+    std::vector<BatchFile> batchFiles;         // the rows shown, in the order shown, directories too
     std::string folder;
-    std::string batchProgressText;             // VEL_DOWNLOAD_LOTE
+    std::string batchProgressText;             // VEL_DOWNLOAD_LOTE (VEL_UPLOAD_PASTA for a folder)
+    ExistingFiles existing = ExistingFiles::Replace;
+    ListingReader readListing;                 // for the directories below the shown ones
+    int connections = 1;                       // batch download and folder upload: in all, 1 to 4
+    std::string uploadFolder;                  // a local folder rebuilt inside the shown directory
     // VEL_DOWNLOAD, VEL_UPLOAD, TRANSF_COMPLETA, TRANSF_CANCELADA, TRANSF_FALHOU
     std::array<std::string, 5> messages;
 
@@ -64,6 +84,8 @@ struct TransferJob {
     {
         if (batch)
             return TransferKind::BatchDownload;
+        if (!uploadFolder.empty())
+            return TransferKind::FolderUpload;
         return tag == 0 ? TransferKind::Download : tag == 1 ? TransferKind::Upload : TransferKind::Nothing;
     }
 };

@@ -27,6 +27,8 @@ public:
     // The worker's state: ready (enable and idle) first clears the busy mark; then the controls, and
     // the reload of the shown directory unless the screen is closing.
     virtual void enterTransferState(bool enable, bool idle) = 0;
+    // Busy, as enterTransferState(false, false) is, without the reload.
+    virtual void enterBusyState() { enterTransferState(false, false); }
     virtual void showProgress(const ProgressUpdate& update) = 0;
     // A batch download's closing report: the files that failed or were skipped, one line each.
     virtual void reportBatchFailures(const std::string& /*text*/) {}

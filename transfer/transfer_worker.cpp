@@ -1,7 +1,7 @@
 #include "transfer/transfer_worker.h"
 
 #include "transfer/partial_file.h"
-#include "transfer/resume_policy.h"
+#include "transfer/resuming_transfer.h"
 #include "transfer/progress_format.h"
 #include "transfer/progress_reporter.h"
 #include "transfer/transfer_channel.h"
@@ -10,8 +10,6 @@
 #include "platform/common/protocol_log.h"
 #include "platform/ftp/id_ftp.h"
 #include "platform/http/id_http.h"
-
-#include <filesystem>
 
 namespace Cli_Vop31601 {
 
@@ -39,11 +37,14 @@ TThrCtrlArqXMLNFe::TThrCtrlArqXMLNFe(TransferJob job, ViewHandle view)
     using Platform::TWorkMode;
     FtpSide ftp{FtpCliente,
                 {[this](TWorkMode m, std::int64_t e) { IdFTPWorkBegin(m, e); },
-                 [this](TWorkMode m, std::int64_t c) { _IdFTPWork(m, c); }, [this](TWorkMode m) { IdFTPWorkEnd(m); }}};
+                 [this](TWorkMode m, std::int64_t c) { _IdFTPWork(m, c); }, [this](TWorkMode m) { IdFTPWorkEnd(m); },
+                 {}},
+                {}};
     GatewaySide gateway{HttpCliente,
                         {[this](TWorkMode m, std::int64_t e) { _IdHttpWorkBegin(m, e); },
                          [this](TWorkMode m, std::int64_t c) { _IdHTTPWork(m, c); },
-                         [this](TWorkMode m) { _IdHttpPWorkEnd(m); }},
+                         [this](TWorkMode m) { _IdHttpPWorkEnd(m); },
+                         {}},
                         [this] { return Terminated(); }};
     channel_ = makeTransferChannel(job_.connection, job_.directory, std::move(ftp), std::move(gateway));
 }
@@ -62,6 +63,9 @@ void TThrCtrlArqXMLNFe::Execute()
         switch (job_.kind()) {
         case TransferKind::BatchDownload:
             downloadBatch();
+            break;
+        case TransferKind::FolderUpload:
+            uploadFolder();
             break;
         case TransferKind::Download:
             if (chooseDownloadTarget())
@@ -119,6 +123,16 @@ void TThrCtrlArqXMLNFe::enterState(bool enable, bool idle)
     Synchronize([this] { UpdateControlaComponentes(); });
 }
 
+void TThrCtrlArqXMLNFe::enterBusyState()
+{
+    boHabilitar = false;
+    boParado = false;
+    Synchronize([this] {
+        if (TransferView* view = view_.get())
+            view->enterBusyState();
+    });
+}
+
 void TThrCtrlArqXMLNFe::UpdateControlaComponentes()
 {
     if (TransferView* view = view_.get())
@@ -144,51 +158,15 @@ void TThrCtrlArqXMLNFe::download()
     }
 }
 
+ResumeContext TThrCtrlArqXMLNFe::resumeContext()
+{
+    return {[this] { return Terminated() || boCancelado; }, [this](const std::string& text) { logResume(text); }, {}};
+}
+
 bool TThrCtrlArqXMLNFe::fetchInto(const std::string& remoteName, PartialFile& partial)
 {
-    std::int64_t size = channel_->size(remoteName);
-    if (size >= 0)
-        InTamanho = size;
-    ResumePolicy resume([this] { return Terminated() || boCancelado; });
-    std::int64_t offset = 0;
-    for (;;) {
-        try {
-            channel_->download(remoteName, partial, size, offset);
-            break;
-        } catch (const TransferError& error) {
-            if (!resume.again(error))
-                throw;
-            logResume("Conexão perdida (" + std::string(error.what()) + "); nova tentativa "
-                      + std::to_string(resume.attempt()) + " de " + std::to_string(ResumePolicy::kAttempts) + ".");
-        }
-        try {
-            channel_->open();
-        } catch (const TransferError& error) {
-            if (error.kind() != TransferError::Kind::ConnectionLost)
-                throw;
-            offset = 0;  // still no server: the next failure counts against the attempts
-            continue;
-        }
-        // Go on only with the same file: one that changed on the server starts again, so that two
-        // versions are never spliced together.
-        // (The size is what FTP tells of a version without a round trip more per file; the gateway's
-        // channel asks for the same version itself.)
-        const std::int64_t sizeNow = channel_->size(remoteName);
-        offset = partial.size();
-        if (sizeNow != size || (sizeNow >= 0 && offset > sizeNow)) {
-            logResume("O arquivo mudou no servidor: recomeça do início.");
-            offset = 0;
-            size = sizeNow;
-            if (size >= 0)
-                InTamanho = size;
-        } else {
-            logResume("Retomando \"" + remoteName + "\" a partir de " + std::to_string(offset) + " bytes.");
-        }
-    }
-    if (boCancelado)
-        return false;
-    partial.commit();
-    return true;
+    return fetchResuming(*channel_, remoteName, partial, resumeContext(), true,
+                         [this](std::int64_t size) { InTamanho = size; });
 }
 
 void TThrCtrlArqXMLNFe::logResume(const std::string& text) const
@@ -206,43 +184,10 @@ void TThrCtrlArqXMLNFe::upload()
     InQtdArquivos = static_cast<std::int32_t>(job_.files.size());
     for (std::size_t i = 0; i < job_.files.size(); ++i) {
         InArquivoAtual = static_cast<std::int32_t>(i + 1);
-        sendResuming(job_.files[i], bareName(job_.files[i]));
+        Cli_Vop31601::sendResuming(*channel_, job_.files[i], bareName(job_.files[i]), resumeContext());
         enterState(false, false);
         if (boCancelado)
             break;
-    }
-}
-
-void TThrCtrlArqXMLNFe::sendResuming(const std::string& localPath, const std::string& name)
-{
-    ResumePolicy resume([this] { return Terminated() || boCancelado; });
-    std::int64_t offset = 0;
-    for (;;) {
-        try {
-            channel_->upload(localPath, name, offset);
-            return;
-        } catch (const TransferError& error) {
-            if (!resume.again(error))
-                throw;
-            logResume("Conexão perdida (" + std::string(error.what()) + "); nova tentativa "
-                      + std::to_string(resume.attempt()) + " de " + std::to_string(ResumePolicy::kAttempts) + ".");
-        }
-        offset = 0;
-        try {
-            channel_->open();
-        } catch (const TransferError& error) {
-            if (error.kind() != TransferError::Kind::ConnectionLost)
-                throw;
-            continue;
-        }
-        // What reached the server is kept and the rest appended, when it is a beginning of this file.
-        std::error_code ignored;
-        const auto local = static_cast<std::int64_t>(std::filesystem::file_size(localPath, ignored));
-        const std::int64_t remote = channel_->size(name);
-        if (remote > 0 && remote <= local)
-            offset = remote;
-        logResume(offset > 0 ? "Retomando o envio de \"" + name + "\" a partir de " + std::to_string(offset) + " bytes."
-                             : "Enviando \"" + name + "\" de novo desde o início.");
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/common/thread.h"
+#include "transfer/resuming_transfer.h"
+#include "transfer/transfer_crew.h"
 #include "transfer/transfer_job.h"
 #include "transfer/transfer_view.h"
 
@@ -61,26 +63,36 @@ private:
     TThrCtrlArqXMLNFe(TransferJob job, ViewHandle view);
 
     bool viewAlive();
-    // The batch download (transfer/batch_download.cpp): every file over one connection, a failed
-    // file noted and passed over, a lost connection opened again once.
+    // The jobs over the job's connections (transfer/crew_jobs.cpp): the batch download, the rows
+    // shown with the directories among them walked, and the folder upload.
     void downloadBatch();
-    void downloadBatchFile(const BatchFile& file);
-    // The pause before a lost connection is opened again; false when Abort came meanwhile.
-    bool pauseForServer();
-    void finishBatch();
+    void uploadFolder();
+    TransferCrew::Plan crewPlan();
+    // How a job over several connections ended, for its closing text.
+    struct CrewOutcome {
+        const char* completeText;
+        const char* action;  // the report's verb: "baixar", "enviar"
+        int written;
+        std::int64_t bytes;
+        int kept;
+        std::chrono::steady_clock::time_point start;
+    };
+    void finishCrew(const TransferCrew& crew, const CrewOutcome& outcome);
     bool chooseDownloadTarget();
     void download();
     // Fetches one remote name over the open channel into partial (its size first, then the data)
     // and commits it unless the transfer was cancelled. Returns whether it committed. Throws what the
     // channel throws, and Platform::LocalFileError when the file cannot be put in place.
     bool fetchInto(const std::string& remoteName, PartialFile& partial);
-    // One file of the upload, resumed (APPE from the bytes the server has) when the connection dies.
-    void sendResuming(const std::string& localPath, const std::string& name);
+    // How the single transfers go on after a lost connection (transfer/resuming_transfer.h).
+    ResumeContext resumeContext();
     void logResume(const std::string& text) const;
     void upload();
     void cleanUp();
     void removePartialUpload();
     void enterState(bool enable, bool idle);
+    // Busy without a reload of the listing.
+    void enterBusyState();
     void reportFailure(const std::string& cause);
     void workBegin(std::int64_t expected);
     bool workProgress(Platform::TWorkMode mode, std::int64_t count);
@@ -99,11 +111,6 @@ private:
     std::int64_t carried_ = 0;        // bytes the FTP transfer has carried so far
     bool failed_ = false;
     std::string failure_;
-
-    std::vector<std::pair<std::string, std::string>> batchFailures_;  // name, reason
-    std::int32_t batchWritten_ = 0;
-    std::int64_t batchBytes_ = 0;
-    std::chrono::steady_clock::time_point batchStart_;
 };
 
 } // namespace Cli_Vop31601

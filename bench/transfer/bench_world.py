@@ -33,7 +33,7 @@ def settings_sql(ftp_host, user=USER, password=PASSWORD):
 
 
 class BenchWorld:
-    def __init__(self, ftp_host, scratch=None, server="pyftpdlib", tls=None):
+    def __init__(self, ftp_host, scratch=None, server="pyftpdlib", tls=None, **fixture_options):
         if server not in SERVERS:
             raise ValueError("unknown FTP server %r" % server)
         self.ftp_host = ftp_host
@@ -48,7 +48,7 @@ class BenchWorld:
         for folder in served + [self.local]:
             folder.mkdir(parents=True, exist_ok=True)
         if server == "pyftpdlib":
-            self.ftp = FtpServer(ftp_host, str(self.root), USER, PASSWORD)
+            self.ftp = FtpServer(ftp_host, str(self.root), USER, PASSWORD, **fixture_options)
         else:
             self.scratch.chmod(0o755)
             self.ftp = Vsftpd(ftp_host, self.root, tls=tls)

@@ -150,6 +150,20 @@ def test_small_real_run_of_every_tool(tmp_path, server, host):
 
 
 @needs_programs
+def test_small_real_run_of_the_tree(tmp_path):
+    import tree_bench
+    servers = ("far", "vsftpd") if vsftpd_server.available() else ("far",)
+    figures = tree_bench.run(BIN_DIR, rounds=1, servers=servers, months=2, per_month=3, scratch=str(tmp_path),
+                             hosts={"far": "127.0.86.205", "vsftpd": "127.0.86.206"})
+    assert set(figures["far"]) == {"ours", "single", "lftp", "again", "files", "directories"}
+    assert all(figures["far"][t]["median_s"] > 0 for t in ("ours", "single", "lftp", "again"))
+    table = load_report().Table()
+    load_report().tree_rows(table, figures)
+    assert table.rows[1][0].startswith("6 files in 2 directories")
+    assert os.listdir(tmp_path) == []
+
+
+@needs_programs
 def test_small_real_run_over_tls(tmp_path):
     if not vsftpd_server.available():
         pytest.skip("vsftpd is not installed")

@@ -57,7 +57,10 @@ def nfe_xml(index, size):
 
 class Runner:
     def __init__(self, bin_dir, world, limit_s=600, peer_nice=0, env=None):
-        self.env = env or host_env()
+        # What the screen keeps for its user (trust, the protocol log) stays in the run's scratch,
+        # unless the caller chose where.
+        self.env = env or dict(host_env(), XDG_DATA_HOME=str(world.scratch / "data"),
+                               XDG_STATE_HOME=str(world.scratch / "state"))
         self.bin_dir = pathlib.Path(bin_dir)
         self.world = world
         self.limit_s = limit_s
@@ -73,6 +76,19 @@ class Runner:
             raise RuntimeError("bench_transfer_probe %s failed (exit %d): %s %s"
                                % (args[0], done.returncode, done.stdout.strip(), done.stderr.strip()))
         return json.loads(lines[-1])
+
+    def script(self, lines):
+        """vop-host running a --script, timed around its whole process."""
+        script = self.world.scratch / "bench-script.txt"
+        script.write_text("\n".join(lines) + "\n", encoding="utf-8")
+        start = time.perf_counter()
+        done = subprocess.run([str(self.bin_dir / "vop-host"), "--script", str(script), "--server", self.world.server],
+                              capture_output=True, text=True, env=self.env, timeout=self.limit_s, stdin=subprocess.DEVNULL)
+        seconds = time.perf_counter() - start
+        dumps = [json.loads(line) for line in done.stdout.splitlines() if line.startswith("{")]
+        if done.returncode != 0 or not dumps:
+            raise RuntimeError("vop-host --script failed (exit %d): %s" % (done.returncode, done.stderr.strip()))
+        return seconds, dumps[-1]
 
     def timed(self, command, cwd=None):
         if self.peer_nice:
@@ -223,18 +239,30 @@ def against_the_limit(runner, target, size, rounds):
 
 
 def bench_many(runner, count, file_size, rounds):
-    """count small XML files up, ours against lftp mput (one file at a time, as ours sends them)."""
+    """count small XML files up, ours against lftp mput (one file at a time, as ours sends them); ours
+    also as a user's session runs it, vop-host --script timed around its process, less the same
+    process that only opens the screen and quits (its start, log-in and end)."""
     world = runner.world
     local = world.local / "many"
     local.mkdir()
     for i in range(count):
         (local / ("35240112345678000190550010%09d1%08d-nfe.xml" % (i, i))).write_bytes(nfe_xml(i, file_size))
-    seconds = {"ours": [], "lftp": [], "relist": []}
+    seconds = {"ours": [], "lftp": [], "relist": [], "script": [], "script_process": []}
     probes = []
+    sources = ";".join(str(local / name) for name in sorted(os.listdir(local)))
     for round_index in range(rounds):
-        for tool in rotate(("ours", "lftp", "relist"), round_index):
+        for tool in rotate(("ours", "lftp", "relist", "script"), round_index):
             settle()
-            if tool == "relist":
+            if tool == "script":
+                opened, _ = runner.script(["open", "dump"])
+                whole, dump = runner.script(["open", "answer open " + sources, "click btnUpload", "wait idle 600000", "dump"])
+                status = dump["screen"]["status"][1]
+                if not status.startswith("Transferência Completa"):
+                    raise RuntimeError("the script's upload did not complete: %s" % status)
+                seconds["script_process"].append(whole)
+                seconds[tool].append(whole - opened)
+                landed = world.home
+            elif tool == "relist":
                 seconds[tool].append(relisting_floor(world, local))
                 landed = world.peer
             elif tool == "ours":

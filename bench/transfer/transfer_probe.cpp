@@ -1,7 +1,8 @@
 // One download or upload through the real screen, headless, timed from inside the host process:
 //   bench_transfer_probe --server HOST:PORT download REMOTE_NAME LOCAL_PATH
 //   bench_transfer_probe --server HOST:PORT upload PATH...     (a folder stands for its files, sorted)
-//   bench_transfer_probe --server HOST:PORT batch LOCAL_FOLDER  (every listed file, one job)
+//   bench_transfer_probe --server HOST:PORT batch LOCAL_FOLDER [CHOICE]  (every listed row, directories
+//       with all below, one job; CHOICE answers the question for existing files, 1-based)
 // The screen opens on its home folder; the row is selected and the button clicked as a user does.
 // Prints one JSON object: the time from the click until the worker has ended (its reloads
 // included), the bytes moved, and what the GUI thread went through meanwhile.
@@ -59,14 +60,14 @@ Request parseArgs(int argc, char** argv)
         request.args.emplace_back(argv[i]);
     const bool valid = !request.server.empty()
         && ((request.job == "download" && request.args.size() == 2) || (request.job == "upload" && !request.args.empty())
-            || (request.job == "batch" && request.args.size() == 1));
+            || (request.job == "batch" && (request.args.size() == 1 || request.args.size() == 2)));
     if (!valid)
         throw std::runtime_error("usage: bench_transfer_probe --server HOST:PORT [--limit S] "
-                                 "download REMOTE LOCAL | upload PATH... | batch LOCAL_FOLDER");
+                                 "download REMOTE LOCAL | upload PATH... | batch LOCAL_FOLDER [CHOICE]");
     return request;
 }
 
-std::vector<std::string> expandFiles(const std::vector<std::string>& paths)
+std::vector<std::string> expandFiles(const std::vector<std::string>& paths, bool wholeTree = false)
 {
     std::vector<std::string> files;
     for (const auto& path : paths) {
@@ -75,9 +76,15 @@ std::vector<std::string> expandFiles(const std::vector<std::string>& paths)
             continue;
         }
         std::vector<std::string> inside;
-        for (const auto& entry : fs::directory_iterator(path))
-            if (entry.is_regular_file())
-                inside.push_back(fs::absolute(entry.path()).string());
+        if (wholeTree) {
+            for (const auto& entry : fs::recursive_directory_iterator(path))
+                if (entry.is_regular_file())
+                    inside.push_back(fs::absolute(entry.path()).string());
+        } else {
+            for (const auto& entry : fs::directory_iterator(path))
+                if (entry.is_regular_file())
+                    inside.push_back(fs::absolute(entry.path()).string());
+        }
         std::sort(inside.begin(), inside.end());
         files.insert(files.end(), inside.begin(), inside.end());
     }
@@ -138,6 +145,8 @@ int run(const Request& request)
     QAction* command = nullptr;
     if (request.job == "batch") {
         session.prompts().queueFolder(request.args[0]);
+        if (request.args.size() == 2)
+            session.prompts().queueChoice(std::stoi(request.args[1]));
         command = form.actBaixarListados;
     } else if (request.job == "download") {
         BenchSupport::selectRowNamed(form, request.args[0]);
@@ -169,7 +178,7 @@ int run(const Request& request)
         bytes = static_cast<std::int64_t>(fs::file_size(request.args[1]));
     if (request.job == "batch") {
         fileCount = 0;
-        for (const auto& file : expandFiles(request.args)) {
+        for (const auto& file : expandFiles({request.args[0]}, true)) {
             bytes += static_cast<std::int64_t>(fs::file_size(file));
             ++fileCount;
         }

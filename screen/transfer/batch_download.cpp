@@ -1,13 +1,17 @@
-// Download of every file row shown, into one folder, as one transfer.
+// Download of every row shown, the directories walked, into one folder, as one transfer.
 #include "screen/transfer/transfer_link.h"
 
 #include "screen/ctrl_arq_xml_nfe.h"
+
+#include "screen/listing_parser.h"
 
 #include "transfer/batch_report.h"
 
 #include "mrv/consiste.h"
 #include "mrv/prompts.h"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -39,7 +43,77 @@ std::optional<std::string> unwritableFolder(const std::string& folder)
     return std::nullopt;
 }
 
+// Whether the row is a file, or a directory, already in the folder.
+bool existsIn(const std::string& folder, const Cli_Vop31601::BatchFile& row)
+{
+    std::error_code ignored;
+    return !Cli_Vop31601::unusableLocalName(row.name) && fs::exists(fs::path(folder) / row.name, ignored);
+}
+
+bool hasDirectory(const std::vector<Cli_Vop31601::BatchFile>& rows)
+{
+    return std::any_of(rows.begin(), rows.end(), [](const Cli_Vop31601::BatchFile& row) { return row.isDirectory; });
+}
+
+// The listing lines of the directories below, read as the grid reads them.
+Cli_Vop31601::ListingReader listingReader()
+{
+    return [](const std::string& line, Cli_Vop31601::BatchFile& entry) {
+        ListingEntry parsed;
+        if (!listingRowOf(line, parsed) || parsed.name == "." || parsed.name == "..")
+            return false;
+        entry.name = parsed.name;
+        entry.isDirectory = parsed.isDirectory;
+        entry.modification = parsed.modification;
+        entry.size = -1;
+        if (!parsed.isDirectory && !parsed.sizeText.empty()) {
+            try {
+                entry.size = std::llround(sizeTextToNumber(parsed.sizeText));
+            } catch (const EConvertError&) {
+                // The size comes with the file then.
+            }
+        }
+        return true;
+    };
+}
+
 } // namespace
+
+std::optional<Cli_Vop31601::ExistingFiles> TransferLink::askAboutExisting(const std::vector<Cli_Vop31601::BatchFile>& rows,
+                                                                         const std::string& folder) const
+{
+    using Cli_Vop31601::ExistingFiles;
+    std::size_t files = 0, directories = 0, existingFiles = 0, existingDirectories = 0;
+    for (const auto& row : rows) {
+        (row.isDirectory ? directories : files) += 1;
+        if (existsIn(folder, row))
+            (row.isDirectory ? existingDirectories : existingFiles) += 1;
+    }
+    if (existingFiles == 0 && existingDirectories == 0)
+        return ExistingFiles::Replace;
+    std::vector<std::string> parts;
+    if (existingFiles > 0)
+        parts.push_back(std::to_string(existingFiles) + (files == 1 ? " do " : " dos ") + std::to_string(files)
+                        + (files == 1 ? " arquivo" : " arquivos") + (existingFiles == 1 ? " já existe" : " já existem"));
+    if (existingDirectories > 0)
+        parts.push_back(std::to_string(existingDirectories) + (directories == 1 ? " do " : " dos ")
+                        + std::to_string(directories) + (directories == 1 ? " diretório" : " diretórios")
+                        + (existingDirectories == 1 ? " já existe" : " já existem"));
+    const std::string text = parts.size() == 1 ? parts[0] + " na pasta escolhida."
+                                               : parts[0] + " e " + parts[1] + " na pasta escolhida.";
+    const int choice = Mrv::prompts().choose(
+        batchCaption, text, {"Substituir todos", "Manter os existentes", "Somente novos e alterados", "Cancelar"});
+    switch (choice) {
+    case 0:
+        return ExistingFiles::Replace;
+    case 1:
+        return ExistingFiles::Keep;
+    case 2:
+        return ExistingFiles::NewOrChanged;
+    default:
+        return std::nullopt;
+    }
+}
 
 void TransferLink::reportBatchFailures(const std::string& text)
 {
@@ -53,19 +127,20 @@ void TransferLink::startBatch()
         || cdsArquivos.state() != Platform::TClientDataSet::State::Browse)
         return;
     // The rows shown, in the order shown: the find filter and the sort decide what goes.
-    std::vector<Cli_Vop31601::BatchFile> files;
+    std::vector<Cli_Vop31601::BatchFile> rows;
     const int directory = form_.cdsArquivosBOISDIRECTORY->Index();
     const int name = form_.cdsArquivosDSNOME->Index();
     const int size = form_.cdsArquivosFLTAMANHO->Index();
+    const int modification = form_.cdsArquivosDSDTHRMODIFICACAO->Index();
     for (int row = 0; row < cdsArquivos.RecordCount(); ++row) {
         Platform::TClientDataSet::RowScope scope(cdsArquivos, row);
-        if (cdsArquivos.Fields(directory).AsBoolean())
-            continue;
         const Platform::TField& sizeField = cdsArquivos.Fields(size);
-        files.push_back({cdsArquivos.Fields(name).AsString(),
-                         sizeField.IsNull() ? -1 : static_cast<std::int64_t>(sizeField.AsFloat())});
+        const bool isDirectory = cdsArquivos.Fields(directory).AsBoolean();
+        rows.push_back({cdsArquivos.Fields(name).AsString(),
+                        isDirectory || sizeField.IsNull() ? -1 : static_cast<std::int64_t>(sizeField.AsFloat()),
+                        isDirectory, cdsArquivos.Fields(modification).AsString()});
     }
-    if (files.empty()) {
+    if (rows.empty()) {
         Mrv::prompts().inform(batchCaption, "Nenhum arquivo listado para baixar.");
         return;
     }
@@ -77,37 +152,24 @@ void TransferLink::startBatch()
         Consiste::MensErro(*problem, false);
         return;
     }
-
-    std::vector<std::size_t> existing;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        std::error_code ignored;
-        if (!Cli_Vop31601::unusableLocalName(files[i].name) && fs::exists(fs::path(*folder) / files[i].name, ignored))
-            existing.push_back(i);
-    }
-    if (!existing.empty()) {
-        const std::string text = existing.size() == 1
-            ? "1 dos " + std::to_string(files.size()) + " arquivos já existe na pasta escolhida."
-            : std::to_string(existing.size()) + " dos " + std::to_string(files.size())
-                + " arquivos já existem na pasta escolhida.";
-        const int choice = Mrv::prompts().choose(batchCaption, text,
-                                                 {"Substituir todos", "Ignorar existentes", "Cancelar"});
-        if (choice == 1) {
-            for (auto it = existing.rbegin(); it != existing.rend(); ++it)
-                files.erase(files.begin() + static_cast<std::ptrdiff_t>(*it));
-            if (files.empty()) {
-                Mrv::prompts().inform(batchCaption, "Todos os arquivos listados já existem na pasta escolhida. "
-                                                    "Nenhum arquivo foi transferido.");
-                return;
-            }
-        } else if (choice != 0) {
+    const auto existing = askAboutExisting(rows, *folder);
+    if (!existing)
+        return;
+    if (*existing == Cli_Vop31601::ExistingFiles::Keep && !hasDirectory(rows)) {
+        std::erase_if(rows, [&](const Cli_Vop31601::BatchFile& row) { return existsIn(*folder, row); });
+        if (rows.empty()) {
+            Mrv::prompts().inform(batchCaption, "Todos os arquivos listados já existem na pasta escolhida. "
+                                                "Nenhum arquivo foi transferido.");
             return;
         }
     }
 
     Cli_Vop31601::TransferJob batch = job(0);
     batch.batch = true;
-    batch.batchFiles = std::move(files);
+    batch.batchFiles = std::move(rows);
     batch.folder = *folder;
+    batch.existing = *existing;
+    batch.readListing = listingReader();
     batch.batchProgressText = form_.msgPadrao->Msg("VEL_DOWNLOAD_LOTE");
     run(std::move(batch));
 }

@@ -15,7 +15,26 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace Cli_Vop31600 {
+namespace {
+
+// The connections of a batch download or folder upload: VOP31600_CONEXOES (1 to 4), else 3.
+int configuredConnections()
+{
+    const char* asked = std::getenv("VOP31600_CONEXOES");
+    if (!asked || !*asked)
+        return Cli_Vop31601::kDefaultConnections;
+    char* end = nullptr;
+    const long count = std::strtol(asked, &end, 10);
+    if (*end != '\0' || count < 1)
+        return Cli_Vop31601::kDefaultConnections;
+    return static_cast<int>(std::min<long>(count, Cli_Vop31601::kMaxConnections));
+}
+
+} // namespace
 
 TransferLink::TransferLink(TfrmCtrlArqXMLNFe& form, std::function<void()> release)
     : form_(form), release_(std::move(release))
@@ -32,6 +51,7 @@ Cli_Vop31601::TransferJob TransferLink::job(int tag) const
     connection.gateway = {stConnectStr, Dbgeral::SHttpPort, Dbgeral::InHttpHttps};
     connection.ftp = ftpProfile();
     job.directory = form_.edtDiretorio->text().toStdString();
+    job.connections = configuredConnections();
     job.hasRow = !form_.cdsArquivos.IsEmpty();
     if (job.hasRow) {
         job.rowIsDirectory = form_.cdsArquivosBOISDIRECTORY->AsBoolean();
@@ -140,6 +160,8 @@ void TransferLink::enterTransferState(bool enable, bool idle)
     if (finished && framePacer_)
         framePacer_->setActive(false);
 }
+
+void TransferLink::enterBusyState() { form_.ControlaComponentes(false, false); }
 
 void TransferLink::showProgress(const Cli_Vop31601::ProgressUpdate& update)
 {

@@ -58,63 +58,91 @@ def test_find_filters_a_hundred_thousand_names_and_keeps_across_sort_and_reload(
 
 def batch_store(count, size=3000):
     files = {ORG_HOME + "/nfe%02d.xml" % i: os.urandom(size + i) for i in range(count)}
-    files[ORG_HOME + "/sub/ignorado.xml"] = b"in a directory"
+    files[ORG_HOME + "/sub/dentro.xml"] = b"in a directory"
     return files
+
+
+def tree_of(folder):
+    """Every file below folder by its '/'-separated path, and every directory as path + '/'."""
+    found = {}
+    for root, dirs, names in os.walk(folder):
+        here = pathlib.Path(root).relative_to(folder)
+        for d in dirs:
+            found[(here / d).as_posix() + "/"] = None
+        for n in names:
+            found[(here / n).as_posix()] = (pathlib.Path(root) / n).read_bytes()
+    return found
 
 
 def test_batch_download_existing_targets_and_bad_input(run_script, tmp_path):
     files = batch_store(50)
     files[ORG_HOME + "/a\\b.xml"] = b"a name with a separator"
-    wanted = {pathlib.PurePosixPath(k).name: v for k, v in files.items() if "/sub/" not in k and "\\" not in k}
-    folders = {name: tmp_path / name for name in ("todos", "ignorar", "substituir", "cancelar")}
+    shown = {k[len(ORG_HOME) + 1:]: v for k, v in files.items() if "\\" not in k}
+    wanted = dict(shown, **{"sub/": None, "202401/": None})
+    top = sorted(n for n in shown if "/" not in n)
+    folders = {name: tmp_path / name for name in ("todos", "manter", "substituir", "novos", "cancelar")}
     for name, folder in folders.items():
         folder.mkdir()
         if name != "todos":
-            for n in sorted(wanted)[:5]:
+            for n in top[:5]:
                 (folder / n).write_bytes(b"old")
+    # Only new and changed: a copy as it is stays, one of the same size but older comes again.
+    novos = folders["novos"]
+    for n in top[5:8]:
+        (novos / n).write_bytes(shown[n])
+    (novos / top[8]).write_bytes(b"x" * len(shown[top[8]]))
+    os.utime(novos / top[8], (946684800, 946684800))
     log = tmp_path / "ftp.log"
     with World(tmp_path, files=files, ftp_options={"log": log}) as world:
         result = run_script([
             "open",
             "answer folder %s" % folders["todos"], "key Ctrl+Shift+D", "wait idle", "dump",
-            "answer folder %s" % folders["ignorar"], "answer choice 2", "key Ctrl+Shift+D", "wait idle", "dump",
+            "answer folder %s" % folders["manter"], "answer choice 2", "key Ctrl+Shift+D", "wait idle", "dump",
             "answer folder %s" % folders["substituir"], "answer choice 1", "key Ctrl+Shift+D", "wait idle", "dump",
-            "answer folder %s" % folders["cancelar"], "answer choice 3", "key Ctrl+Shift+D", "wait idle", "dump",
+            "answer folder %s" % folders["novos"], "answer choice 3", "key Ctrl+Shift+D", "wait idle", "dump",
+            "answer folder %s" % folders["cancelar"], "answer choice 4", "key Ctrl+Shift+D", "wait idle", "dump",
             "answer folder %s" % (tmp_path / "não existe"), "key Ctrl+Shift+D", "wait idle",
             "key Ctrl+F", "type nada assim", "key Ctrl+Shift+D", "dump",
         ], server=world.server)
     assert result.returncode == 0, str(result)
-    everything, skipped, replaced, cancelled, last = result.dumps
+    everything, kept, replaced, fresh, cancelled, last = result.dumps
 
-    assert {n: (folders["todos"] / n).read_bytes() for n in os.listdir(folders["todos"])} == wanted
-    total_bytes = sum(len(v) for v in wanted.values())
-    assert status(everything).startswith("Transferência Completa (50 Arquivos, %d Bytes Recebidos em " % total_bytes)
+    # The directories shown are walked and rebuilt, an empty one too.
+    assert tree_of(folders["todos"]) == wanted
+    total_bytes = sum(len(v) for v in shown.values())
+    assert status(everything).startswith("Transferência Completa (51 Arquivos, %d Bytes Recebidos em " % total_bytes)
     # The name that cannot be a local file is skipped and named; nothing lands outside the folder.
     [report] = [p["text"] for p in prompts_of(everything, "error")]
     assert report.splitlines() == ["Não foi possível baixar 1 arquivo:",
                                    "a\\b.xml: o nome contém separador de diretório"]
     assert not (tmp_path / "b.xml").exists() and not (folders["todos"] / "b.xml").exists()
 
-    old = sorted(wanted)[:5]
-    assert [(folders["ignorar"] / n).read_bytes() for n in old] == [b"old"] * 5
-    assert len(os.listdir(folders["ignorar"])) == 50
-    assert status(skipped).startswith("Transferência Completa (45 Arquivos, ")
-    assert {n: (folders["substituir"] / n).read_bytes() for n in os.listdir(folders["substituir"])} == wanted
+    old = top[:5]
+    assert [(folders["manter"] / n).read_bytes() for n in old] == [b"old"] * 5
+    assert tree_of(folders["manter"]) == dict(wanted, **{n: b"old" for n in old})
+    assert status(kept).startswith("Transferência Completa (46 Arquivos, ")
+    assert status(kept).endswith(" 5 arquivos existentes mantidos.")
+    assert tree_of(folders["substituir"]) == wanted
+    assert tree_of(folders["novos"]) == wanted
+    assert status(fresh).startswith("Transferência Completa (48 Arquivos, ")
+    assert status(fresh).endswith(" 3 arquivos existentes mantidos.")
     assert sorted(os.listdir(folders["cancelar"])) == old
     choices = prompts_of(cancelled, "choice")
-    assert [c["answer"] for c in choices] == ["Ignorar existentes", "Substituir todos", "Cancelar"]
-    assert choices[0]["text"].startswith("5 dos 51 arquivos já existem na pasta escolhida.")
+    assert [c["answer"] for c in choices] == ["Manter os existentes", "Substituir todos", "Somente novos e alterados",
+                                             "Cancelar"]
+    assert choices[0]["text"].startswith("5 dos 51 arquivos já existem na pasta escolhida.\n")
     for folder in folders.values():
         assert leftovers(folder) == []
 
-    # One connection per batch, the files in the order shown.
+    # Several connections per batch (three at most), each file fetched once.
     sessions = {}
     for line in log.read_text(encoding="utf-8").splitlines():
         port, _, command = line.partition(" ")
         sessions.setdefault(port, []).append(command)
-    workers = [s for s in sessions.values() if "LIST" not in s]
-    assert len(workers) == 3
-    assert [c for c in workers[0] if c.startswith("RETR")] == ["RETR " + n for n in sorted(wanted)]
+    workers = [s for s in sessions.values() if any(c.startswith("RETR") for c in s)]
+    assert 4 < len(workers) <= 3 * 4
+    commands = [c for s in workers for c in s]
+    assert commands.count("RETR nfe49.xml") == 4 and commands.count("RETR dentro.xml") == 4
 
     errors = [p["text"] for p in prompts_of(last, "error")]
     assert errors[-1] == 'A pasta "%s" não existe. Nenhum arquivo foi transferido.' % (tmp_path / "não existe")
@@ -123,7 +151,7 @@ def test_batch_download_existing_targets_and_bad_input(run_script, tmp_path):
 
 
 def test_batch_goes_on_past_a_removed_file_aborts_at_once_and_reconnects_once(tmp_path):
-    # The fixture's throttle holds each file for about a second.
+    # The fixture's throttle holds each file for about a second; one connection takes them in turn.
     files = batch_store(5, size=1_000_000)
     removed = "nfe03.xml"
     first, second, third = tmp_path / "primeiro", tmp_path / "segundo", tmp_path / "terceiro"
@@ -131,15 +159,15 @@ def test_batch_goes_on_past_a_removed_file_aborts_at_once_and_reconnects_once(tm
         folder.mkdir()
     with World(tmp_path, files=files, ftp_options={"throttle": 400_000}) as world:
         result = run_live(tmp_path, [
-            "open",
-            "answer folder %s" % first, "key Ctrl+Shift+D", "wait status (Arquivo 2 de 5)", "dump",
+            "open", "key Ctrl+F", "type nfe",
+            "answer folder %s" % first, "key Ctrl+Shift+D", "wait status (1 de 5 arquivos", "dump",
             "wait idle", "dump",
-            "answer folder %s" % second, "key Ctrl+Shift+D", "wait status (Arquivo 2 de 4)", "dump",
+            "answer folder %s" % second, "key Ctrl+Shift+D", "wait status (1 de 4 arquivos", "dump",
             "click btnAbortar", "wait idle", "dump",
-            "answer folder %s" % third, "key Ctrl+Shift+D", "wait status (Arquivo 2 de 4)", "dump",
+            "answer folder %s" % third, "key Ctrl+Shift+D", "wait status (1 de 4 arquivos", "dump",
             "wait idle", "dump",
         ], world.server, between={0: lambda: (world.store / ORG_HOME / removed).unlink(),
-                                  4: world.restart_ftp}, timeout=120)
+                                  4: world.restart_ftp}, timeout=120, extra_env={"VOP31600_CONEXOES": "1"})
     assert result.returncode == 0, str(result)
     _, done, during, aborted, _, reconnected = result.dumps
     got = sorted(os.listdir(first))

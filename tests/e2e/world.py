@@ -107,7 +107,7 @@ def prompts_of(dump, kind):
     return [p for p in dump["prompts"] if p["kind"] == kind]
 
 
-def run_live(tmp_path, lines, server, between=None, timeout=60):
+def run_live(tmp_path, lines, server, between=None, timeout=60, extra_env=None):
     """Runs a script while the test acts on the world: between[i]() runs as soon as the i-th dump
     (0-based) reaches stdout, so the script should `wait` after that dump long enough for it.
     Returns the same ScriptResult as the run_script fixture."""
@@ -115,7 +115,7 @@ def run_live(tmp_path, lines, server, between=None, timeout=60):
 
     between = dict(between or {})
     hooks = {index: (lambda process, action=action: action()) for index, action in between.items()}
-    result = run_host(tmp_path, lines, server, hooks, timeout)
+    result = run_host(tmp_path, lines, server, hooks, timeout, extra_env)
     assert len(result.dumps) > max(between, default=-1), \
         "the script ended before dumps %s" % sorted(i for i in between if i >= len(result.dumps))
     return ScriptResult(result.returncode, result.stdout, result.stderr, result.dumps)

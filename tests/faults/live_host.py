@@ -44,7 +44,7 @@ def proc_status(pid, field):
     return None
 
 
-def run_host(workdir, lines, server, hooks=None, timeout=150):
+def run_host(workdir, lines, server, hooks=None, timeout=150, extra_env=None):
     """hooks: {dump index: callable(process)}; returns a LiveResult."""
     hooks = dict(hooks or {})
     script = pathlib.Path(workdir) / ("script-%d.txt" % time.monotonic_ns())
@@ -55,6 +55,7 @@ def run_host(workdir, lines, server, hooks=None, timeout=150):
     env.setdefault("LC_ALL", "pt_BR.UTF-8")
     env["XDG_DATA_HOME"] = str(pathlib.Path(workdir) / "home" / "data")
     env["XDG_STATE_HOME"] = str(pathlib.Path(workdir) / "home" / "state")
+    env.update(extra_env or {})
     process = subprocess.Popen([str(BIN_DIR / "vop-host"), "--script", str(script), "--server", "%s:%d" % (host, port)],
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True,
                                encoding="utf-8", errors="replace", env=env, cwd=str(workdir))

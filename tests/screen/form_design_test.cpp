@@ -102,10 +102,12 @@ TEST_F(FormDesign, EachActionCarriesTheKeysItsButtonsHintNames)
         else
             EXPECT_TRUE(hint.endsWith("(" + action->shortcut().toString(QKeySequence::PortableText) + ")")) << hint.toStdString();
     }
-    // Beside the table: "Detalhes da NF-e" (Ctrl+I) and "Log de protocolo" (Ctrl+L), which have no button.
-    EXPECT_EQ(form->actions().size(), static_cast<qsizetype>(screenCommands().size()) + 2);
+    // Beside the table: "Detalhes da NF-e" (Ctrl+I), "Log de protocolo" (Ctrl+L) and "Enviar pasta"
+    // (Ctrl+Shift+U), which have no button.
+    EXPECT_EQ(form->actions().size(), static_cast<qsizetype>(screenCommands().size()) + 3);
     EXPECT_EQ(form->findChild<QAction*>("actDetalhes")->shortcut(), QKeySequence("Ctrl+I"));
     EXPECT_EQ(form->findChild<QAction*>("actLogProtocolo")->shortcut(), QKeySequence("Ctrl+L"));
+    EXPECT_EQ(form->findChild<QAction*>("actEnviarPasta")->shortcut(), QKeySequence("Ctrl+Shift+U"));
 }
 
 TEST_F(FormDesign, GeometryAsDesigned)
@@ -166,7 +168,8 @@ TEST_F(FormDesign, MessageTextsByteForByte)
         {"DISCONECTADO", "Disconectado"},
         {"VEL_DOWNLOAD", "Velocidade Download "},
         {"VEL_UPLOAD", "Velocidade Upload %s (Arquivo %s de %s)."},
-        {"VEL_DOWNLOAD_LOTE", "Velocidade Download %s (Arquivo %s de %s)."},
+        {"VEL_DOWNLOAD_LOTE", "Velocidade Download %s (%s de %s arquivos concluídos)."},
+        {"VEL_UPLOAD_PASTA", "Velocidade Upload %s (%s de %s arquivos concluídos)."},
         {"TRANSF_COMPLETA", "Transferência Completa (%s Bytes Recebidos em %s Segundos)."},
         {"NOVO_DIRETORIO", "Criar Novo Diretório"},
         {"NOME", "Nome"},

@@ -81,7 +81,8 @@ TEST(Worker, ABatchReportsEachFileByItsOwnFailure)
     job.connection.ftp.password = options.password;
     job.directory = "/";
     job.folder = folder.path();
-    job.batchFiles = {{"a.xml", -1}, {"falta.xml", -1}, {"b.xml", -1}, {"c.xml", -1}};
+    job.batchFiles = {{"a.xml", -1, false, ""}, {"falta.xml", -1, false, ""}, {"b.xml", -1, false, ""},
+                      {"c.xml", -1, false, ""}};
     job.messages[3] = "Transferência Cancelada.";
     FakeView view;
     ASSERT_TRUE(runToEnd(job, view));
