@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file this big is resumed where it stopped (its time taken first, to tell it unchanged); a
+// A file this big is resumed where it stopped (when its size on the server is still the same); a
 // smaller one comes again whole.
 constexpr std::int64_t kResumedFrom = 1 << 20;
 
