@@ -263,6 +263,37 @@ def _data_connect(session):
     session.connect_data(timeout=5)
 
 
+@step("passive")
+def _passive(session, shown_host=None):
+    """Listens on the peer's own address and answers the passive command: 229 (EPSV) by default, or
+    227 (PASV) naming shown_host, an address other than the peer's (a server behind NAT)."""
+    listener = socket.socket()
+    listener.bind((session.host, 0))
+    listener.listen(1)
+    session.passive_listener = listener
+    port = listener.getsockname()[1]
+    if shown_host is None:
+        _reply(session, "229 Entering Extended Passive Mode (|||%d|)" % port)
+    else:
+        _reply(session, "227 Entering Passive Mode (%s,%d,%d)" % (shown_host.replace(".", ","), port >> 8, port & 0xFF))
+
+
+@step("data_accept")
+def _data_accept(session):
+    """The client's connection to the address of the last passive step."""
+    listener = getattr(session, "passive_listener", None)
+    if listener is None:
+        raise StepFailed("no passive address to accept on")
+    listener.settimeout(5)
+    try:
+        session.data, _ = listener.accept()
+    except OSError as e:
+        raise StepFailed("no data connection came: %s" % e)
+    finally:
+        listener.close()
+        session.passive_listener = None
+
+
 @step("stranger_connect")
 def _stranger_connect(session, host, text):
     """A third party at host reaches the last EPRT/PORT address first and sends bytes; noted is whether

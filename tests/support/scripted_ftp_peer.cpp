@@ -126,6 +126,11 @@ ScriptedFtpPeer& ScriptedFtpPeer::dataReceive(std::size_t bytes)
     return step("data_receive", "\"count\":" + std::to_string(bytes));
 }
 ScriptedFtpPeer& ScriptedFtpPeer::dataReset() { return step("data_reset"); }
+ScriptedFtpPeer& ScriptedFtpPeer::passive(const std::string& shownHost)
+{
+    return step("passive", shownHost.empty() ? std::string() : "\"shown_host\":" + jsonText(shownHost));
+}
+ScriptedFtpPeer& ScriptedFtpPeer::dataAccept() { return step("data_accept"); }
 
 ScriptedFtpPeer& ScriptedFtpPeer::tls(const std::string& certFile, const std::string& keyFile)
 {

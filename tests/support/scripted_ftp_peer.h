@@ -49,7 +49,10 @@ public:
     ScriptedFtpPeer& dataClose();
     ScriptedFtpPeer& dataDrain();                        // read the data connection to its end
     ScriptedFtpPeer& dataReceive(std::size_t bytes);     // read that many bytes (or to the end), then go on
-    ScriptedFtpPeer& dataReset();                        // close the data connection with RST
+    ScriptedFtpPeer& dataReset();
+    // Listens on host() and answers 229 with its port; with shownHost, 227 naming that address.
+    ScriptedFtpPeer& passive(const std::string& shownHost = {});
+    ScriptedFtpPeer& dataAccept();                       // the client's connection to the passive address                        // close the data connection with RST
     // TLS as the server, with this certificate: on the control connection (after a 234 sent), on the
     // data connection; tlsDrop() reads the start of the client's handshake and closes midway. A data
     // connection closed after dataTls() ends without close_notify.

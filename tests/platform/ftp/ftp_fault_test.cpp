@@ -284,6 +284,25 @@ TEST_F(FtpFaultTest, ActiveModeFallsBackToPort)
     scriptDone(peer);
 }
 
+// A data connection the server cannot open (425) turns the session passive and the command is
+// redone; a PASV address that is not the server's own (NAT) is replaced by the control peer's.
+TEST_F(FtpFaultTest, Refused425GoesPassiveAndAForeignPasvAddressIsReplaced)
+{
+    ScriptedFtpPeer peer("127.21.1.27");
+    peer.login().expect("EPRT").reply("200 ok").expect("LIST").reply("425 Can't open data connection.")
+        .expect("EPSV").reply("500 'EPSV': command not understood").expect("PASV").passive("10.9.9.9")
+        .expect("LIST").reply("150 ok").dataAccept().dataClose().reply("226 ok")
+        .expect("PASV").passive("10.9.9.9").expect("LIST").reply("150 ok").dataAccept().dataClose().reply("226 ok");
+    use(peer);
+    ftp.Connect();
+    std::vector<std::string> lines;
+    ftp.List(lines);
+    EXPECT_TRUE(ftp.Passive);
+    ftp.List(lines);  // passive from then on, PASV straight away
+    EXPECT_TRUE(lines.empty());
+    scriptDone(peer);
+}
+
 // ---- abort --------------------------------------------------------------------------------------
 
 struct AbortRace {
