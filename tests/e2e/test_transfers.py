@@ -159,7 +159,7 @@ def test_a_dropped_data_connection_is_reported_as_a_failure(run_script, tmp_path
 
 def test_a_transfer_whose_connection_dies_goes_on_from_where_it_stopped(run_script, tmp_path):
     # Every download's data connection dies after 300,000 bytes: the file still arrives whole, resumed
-    # with REST twice; the upload over the same server still arrives whole.
+    # with REST twice; the upload over the same server too, appended to twice (SIZE, then APPE).
     data = os.urandom(700_000)
     target = tmp_path / "retomada.xml"
     source = tmp_path / "enviada.xml"
@@ -179,6 +179,7 @@ def test_a_transfer_whose_connection_dies_goes_on_from_where_it_stopped(run_scri
     assert sent == data[::-1]
     commands = [c for session in sessions(log) for c in session]
     assert len([c for c in commands if c.startswith("REST ")]) == 2, commands
+    assert len([c for c in commands if c.startswith("APPE ")]) == 2, commands
     journal = (tmp_path / "home" / "state" / "vop31600" / "protocolo.log").read_text(encoding="utf-8")
     assert "Retomando" in journal
 
