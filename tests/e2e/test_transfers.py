@@ -251,3 +251,20 @@ def test_closing_while_busy_asks_and_yes_stops_the_worker(run_script, tmp_path):
     assert closed["screen"] is None and closed["globals"]["boStCriado"] is False
     assert target.read_bytes() == b"previous"
     assert leftovers(tmp_path) == []
+
+
+def test_a_file_that_shrank_on_the_server_before_the_resume_comes_again_from_its_start(run_script, tmp_path):
+    # The data connection dies after 300,000 bytes and the file is cut to 100,000 meanwhile: the
+    # resume sees another size and fetches the new version whole, never spliced onto the old bytes.
+    data = os.urandom(700_000)
+    target = tmp_path / "encolhida.xml"
+    log = tmp_path / "ftp.log"
+    with World(tmp_path, files=store_files({"quebra.xml": data}),
+               ftp_options={"drop_after": 300_000, "shrink_on_drop": 100_000, "log": log}) as world:
+        result = run_script(["open", "select name quebra.xml", f"answer save {target}", "click sbtConfirma",
+                             "wait idle", "dump"], server=world.server)
+    assert result.returncode == 0, str(result)
+    assert status(result.dumps[0]).startswith("Transferência Completa"), status(result.dumps[0])
+    assert target.read_bytes() == data[:100_000] and leftovers(tmp_path) == []
+    commands = [c for session in sessions(log) for c in session]
+    assert [c for c in commands if c.startswith("REST ")] == [], commands
