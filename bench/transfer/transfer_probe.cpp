@@ -76,15 +76,15 @@ std::vector<std::string> expandFiles(const std::vector<std::string>& paths, bool
             continue;
         }
         std::vector<std::string> inside;
-        if (wholeTree) {
-            for (const auto& entry : fs::recursive_directory_iterator(path))
+        auto collect = [&inside](auto entries) {
+            for (const auto& entry : entries)
                 if (entry.is_regular_file())
                     inside.push_back(fs::absolute(entry.path()).string());
-        } else {
-            for (const auto& entry : fs::directory_iterator(path))
-                if (entry.is_regular_file())
-                    inside.push_back(fs::absolute(entry.path()).string());
-        }
+        };
+        if (wholeTree)
+            collect(fs::recursive_directory_iterator(path));
+        else
+            collect(fs::directory_iterator(path));
         std::sort(inside.begin(), inside.end());
         files.insert(files.end(), inside.begin(), inside.end());
     }
